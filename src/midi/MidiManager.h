@@ -1,0 +1,53 @@
+#pragma once
+
+#include "midi/MidiService.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantor::midi {
+
+// The program's one gateway to MIDI: a client, one output port, and the
+// destination named "vantor*2", looked up once when the manager is built.
+// Nothing re-scans later: a device attached afterwards is used only by a
+// manager built afterwards. Main thread only.
+class MidiManager {
+public:
+    static constexpr std::string_view kClientName = "MidiClient";
+    static constexpr std::string_view kOutPortName = "OutPort";
+    static constexpr std::string_view kDestinationName = "vantor*2";
+
+    explicit MidiManager(MidiService& service);
+
+    // Records the first destination, in enumeration order, whose port name or
+    // client name equals `name` exactly (whole text, case-sensitive).
+    void findDestination(std::string_view name);
+
+    // Sends the four Control Change messages of an NRPN to `destination`
+    // through the output port. Reports nothing: a vanished destination or a
+    // failed service makes the send fail silently.
+    void sendNRPN(std::int64_t value, std::int64_t parameter, int channel, EndpointRef destination);
+
+    ClientRef midiClient() const { return midiClient_; }
+    PortRef outPort() const { return outPort_; }
+    PortRef inPort() const { return inPort_; } // never created: the program only sends
+    const std::optional<std::string>& connectedDeviceName() const { return connectedDeviceName_; }
+    std::optional<EndpointRef> connectedEndpoint() const { return connectedEndpoint_; }
+    bool isConnected() const { return connectedEndpoint_.has_value(); }
+
+    // Result of the latest send, for tests and benchmarks only.
+    SendResult lastSendResult() const { return lastSendResult_; }
+
+private:
+    MidiService& service_;
+    ClientRef midiClient_ = 0;
+    PortRef outPort_ = 0;
+    std::optional<std::string> connectedDeviceName_;
+    std::optional<EndpointRef> connectedEndpoint_;
+    PortRef inPort_ = 0;
+    SendResult lastSendResult_ = SendResult::NoDestination;
+};
+
+} // namespace vantor::midi

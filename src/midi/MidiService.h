@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vantor::midi {
+
+// Handles handed out by a service. 0 means "none": creation failed or was
+// never attempted, as with a client or port of a service that is missing.
+using ClientRef = std::uint32_t;
+using PortRef = std::uint32_t;
+// Names one destination for as long as the service lives; unlike an index
+// it stays valid when other devices come and go.
+using EndpointRef = std::uint32_t;
+
+// The two names a destination answers to: its port's own name and the name
+// of the client (device or program) that owns the port. Either may be
+// missing when the service cannot read it.
+struct DestinationNames {
+    std::optional<std::string> port;
+    std::optional<std::string> client;
+};
+
+// What happened to one send. The program fails silently whatever the result;
+// tests and benchmarks look at it.
+enum class SendResult { Sent, NoDestination, DestinationGone, ServiceGone, QueueFull, DriverError };
+
+// The calls the program makes into the operating system's MIDI service.
+// Main thread only.
+class MidiService {
+public:
+    virtual ~MidiService() = default;
+
+    virtual ClientRef createClient(std::string_view name) = 0;
+    virtual PortRef createOutputPort(ClientRef client, std::string_view name) = 0;
+
+    // Destinations in enumeration order, as they are at the time of the call.
+    virtual std::size_t destinationCount() = 0;
+    virtual std::optional<EndpointRef> destinationAt(std::size_t index) = 0;
+    virtual DestinationNames destinationNames(EndpointRef destination) = 0;
+
+    // Delivers whole MIDI messages, in order, without blocking the caller.
+    virtual SendResult send(PortRef port, EndpointRef destination, std::span<const std::uint8_t> bytes) = 0;
+};
+
+} // namespace vantor::midi

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace vantor::modes {
+
+// The seven mode switches of the instrument.
+enum class ModeSwitchId : std::size_t { Voice, Drum, Filter, Regen, Regen2, Midimode, Complexity };
+inline constexpr std::size_t kModeSwitchCount = 7;
+
+// How a switch decides to send: a toggle watches its flag and announces every
+// change of it; the regen push button announces only its own presses.
+enum class ModeSwitchKind { WatchesFlag, ActsOnPress };
+// Where it is shown: the status header (every tab but gesture) or each
+// slider page.
+enum class ModeSwitchPlace { Header, SliderPage };
+
+struct ModeSwitchSpec {
+    ModeSwitchId id;
+    std::string_view viewName; // the view's name, for object names and tests
+    std::string_view key;      // short stable key, e.g. "regen2"
+    std::string_view labelOn;
+    std::string_view labelOff;
+    int numberOn;  // NRPN parameter and value sent when the flag becomes true
+    int numberOff; // ... and when it becomes false
+    ModeSwitchKind kind;
+    ModeSwitchPlace place;
+};
+
+// In the order they are shown: two in the header, then five on each page.
+// Two "on" labels begin with a space; the "pulse" switch is the one whose
+// "on" number is the higher of its pair.
+inline constexpr std::array<ModeSwitchSpec, kModeSwitchCount> kModeSwitches{{
+    {ModeSwitchId::Voice, "VoiceModeToggleView", "voice", "Voice allocation B", "Voice allocation A", 130, 131,
+     ModeSwitchKind::WatchesFlag, ModeSwitchPlace::Header},
+    {ModeSwitchId::Drum, "DrumModeToggleView", "drum", "drum assign on", "drum assign off", 132, 133,
+     ModeSwitchKind::WatchesFlag, ModeSwitchPlace::Header},
+    {ModeSwitchId::Filter, "FilterButtonView", "filter", "pulse enabled", "pulse disabled", 135, 134,
+     ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
+    {ModeSwitchId::Regen, "regenButtonView", "regen", "equation ??", "equation ??", 136, 137,
+     ModeSwitchKind::ActsOnPress, ModeSwitchPlace::SliderPage},
+    {ModeSwitchId::Regen2, "regen2ButtonView", "regen2", "algorithm mode B", "algorithm mode A", 138, 139,
+     ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
+    {ModeSwitchId::Midimode, "midimodeToggleView", "midimode", " channel assign on", "channel assign off", 140, 141,
+     ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
+    {ModeSwitchId::Complexity, "complexitymodeToggleView", "complexity", " complexity on", "complexity off", 104,
+     105, ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
+}};
+
+constexpr const ModeSwitchSpec& modeSwitch(ModeSwitchId id) { return kModeSwitches[static_cast<std::size_t>(id)]; }
+constexpr std::string_view labelFor(const ModeSwitchSpec& spec, bool on) { return on ? spec.labelOn : spec.labelOff; }
+constexpr int numberFor(const ModeSwitchSpec& spec, bool on) { return on ? spec.numberOn : spec.numberOff; }
+
+// The switch and state a number announces, for decoding what was sent.
+struct ModeNumber {
+    ModeSwitchId id;
+    bool on;
+};
+constexpr std::optional<ModeNumber> modeNumber(int number) {
+    for (const auto& spec : kModeSwitches) {
+        if (spec.numberOn == number) return ModeNumber{spec.id, true};
+        if (spec.numberOff == number) return ModeNumber{spec.id, false};
+    }
+    return std::nullopt;
+}
+
+} // namespace vantor::modes

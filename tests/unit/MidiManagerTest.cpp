@@ -1,0 +1,111 @@
+#include "midi/MidiManager.h"
+#include "support/RecordingMidiService.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+namespace vantor::midi {
+namespace {
+
+using testing::RecordingMidiService;
+
+TEST(MidiManager, CreatesItsClientAndOutputPortOnce) {
+    RecordingMidiService service;
+    MidiManager manager(service);
+    EXPECT_EQ(service.clientNames(), std::vector<std::string>{"MidiClient"});
+    EXPECT_EQ(service.portNames(), std::vector<std::string>{"OutPort"});
+    EXPECT_NE(manager.midiClient(), 0u);
+    EXPECT_NE(manager.outPort(), 0u);
+    EXPECT_EQ(manager.inPort(), 0u);
+    EXPECT_EQ(service.enumerationCount(), 1u);
+}
+
+TEST(MidiManager, NoDestinationsLeavesItNotConnected) {
+    RecordingMidiService service;
+    MidiManager manager(service);
+    EXPECT_FALSE(manager.connectedEndpoint());
+    EXPECT_FALSE(manager.connectedDeviceName());
+}
+
+struct MatchCase {
+    std::string name;
+    std::optional<std::string> port;
+    std::optional<std::string> client;
+    bool matches;
+};
+
+class DestinationMatch : public ::testing::TestWithParam<MatchCase> {};
+
+TEST_P(DestinationMatch, MatchesTheWholeNameExactly) {
+    const auto& c = GetParam();
+    RecordingMidiService service;
+    const auto ref = service.addDestination(c.port, c.client);
+    MidiManager manager(service);
+    if (c.matches) {
+        EXPECT_EQ(manager.connectedEndpoint(), ref);
+        EXPECT_EQ(manager.connectedDeviceName(), "vantor*2");
+    } else {
+        EXPECT_FALSE(manager.connectedEndpoint());
+        EXPECT_FALSE(manager.connectedDeviceName());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, DestinationMatch,
+    ::testing::Values(MatchCase{"portNamedExactly", "vantor*2", "Some Program", true},
+                      MatchCase{"clientNamedExactlyWithUsbPortName", "vantor*2 MIDI 1", "vantor*2", true},
+                      MatchCase{"portSuffixOnly", "vantor*2 MIDI 1", "Some Program", false},
+                      MatchCase{"upperCase", "Vantor*2", "VANTOR*2", false},
+                      MatchCase{"trailingBlank", "vantor*2 ", "vantor*2 ", false},
+                      MatchCase{"prefixOnly", "vantor", "vantor*", false},
+                      MatchCase{"namesUnreadable", std::nullopt, std::nullopt, false},
+                      MatchCase{"onlyClientReadable", std::nullopt, "vantor*2", true}),
+    [](const auto& row) { return row.param.name; });
+
+TEST(MidiManager, FirstMatchInEnumerationOrderWins) {
+    RecordingMidiService service;
+    service.addDestination("Other", "Other");
+    const auto first = service.addDestination("port 0", "vantor*2");
+    service.addDestination("vantor*2", "second");
+    MidiManager manager(service);
+    EXPECT_EQ(manager.connectedEndpoint(), first);
+}
+
+TEST(MidiManager, ADestinationAddedAfterConstructionIsNotFound) {
+    RecordingMidiService service;
+    MidiManager manager(service);
+    service.addDestination("vantor*2");
+    EXPECT_FALSE(manager.isConnected());
+    EXPECT_EQ(service.enumerationCount(), 1u);
+}
+
+TEST(MidiManager, SendsTwelveBytesThroughItsPortToTheDestination) {
+    RecordingMidiService service;
+    const auto ref = service.addDestination("vantor*2");
+    MidiManager manager(service);
+    manager.sendNRPN(134, 134, 0, ref);
+    manager.sendNRPN(134, 134, 0, ref); // the same parameter again still sends all four messages
+    ASSERT_EQ(service.sends().size(), 2u);
+    for (const auto& sent : service.sends()) {
+        EXPECT_EQ(sent.port, manager.outPort());
+        EXPECT_EQ(sent.destination, ref);
+        EXPECT_EQ(sent.bytes, (std::vector<std::uint8_t>{0xB0, 0x63, 0x01, 0xB0, 0x62, 0x06, 0xB0, 0x06, 0x01,
+                                                         0xB0, 0x26, 0x06}));
+    }
+}
+
+TEST(MidiManager, SendingToAVanishedDestinationFailsSilently) {
+    RecordingMidiService service;
+    const auto ref = service.addDestination("vantor*2");
+    MidiManager manager(service);
+    service.vanish(ref);
+    manager.sendNRPN(1, 1, 0, ref);
+    EXPECT_TRUE(service.sends().empty());
+    EXPECT_EQ(manager.lastSendResult(), SendResult::DestinationGone);
+    EXPECT_TRUE(manager.isConnected()); // nothing clears the recorded destination
+}
+
+} // namespace
+} // namespace vantor::midi
