@@ -34,6 +34,7 @@ struct MatchCase {
     std::optional<std::string> port;
     std::optional<std::string> client;
     bool matches;
+    friend void PrintTo(const MatchCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class DestinationMatch : public ::testing::TestWithParam<MatchCase> {};

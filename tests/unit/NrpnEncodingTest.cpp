@@ -14,6 +14,7 @@ struct WireCase {
     std::int64_t parameter;
     int channel;
     NrpnBytes bytes;
+    friend void PrintTo(const WireCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class NrpnWire : public ::testing::TestWithParam<WireCase> {};
