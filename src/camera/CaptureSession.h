@@ -1,0 +1,40 @@
+#pragma once
+
+#include "camera/VideoFrame.h"
+
+#include <functional>
+
+namespace vantor::camera {
+
+// The camera as the hand control sees it: it may have an input, it can be
+// started and stopped, and while it runs it hands its pictures one at a time
+// to the frame handler on one worker thread.
+//
+// startRunning() and stopRunning() are called on the main thread and are
+// harmless to repeat or to call without an input. After stopRunning()
+// returns, no handler call is in progress and none follows until the next
+// start.
+class CaptureSession {
+public:
+    // Worker thread. Must not block on the main thread.
+    using FrameHandler = std::function<void(const VideoFrame&)>;
+
+    virtual ~CaptureSession() = default;
+
+    // Whether a camera was found when the session was set up.
+    virtual bool hasInput() const = 0;
+
+    // The analysis of every delivered frame. Set once, while stopped.
+    virtual void setFrameHandler(FrameHandler handler) = 0;
+
+    // The picture shown on screen; may be replaced or cleared (an empty
+    // handler) at any time. Once the call returns, the old handler is
+    // neither running nor called again. Runs after the frame handler.
+    virtual void setPreviewHandler(FrameHandler handler) = 0;
+
+    virtual void startRunning() = 0;
+    virtual void stopRunning() = 0;
+    virtual bool isRunning() const = 0;
+};
+
+} // namespace vantor::camera

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "camera/HandPoseDetector.h"
+
+namespace vantor::camera {
+
+// Stands in while no hand-pose runtime is available: every run succeeds and
+// finds no hand, so the tracked values rest at zero and the panel's sliders
+// work by hand.
+class NoHandDetector final : public HandPoseDetector {
+public:
+    std::optional<std::vector<HandObservation>> detect(const VideoFrame&) override {
+        return std::vector<HandObservation>{};
+    }
+};
+
+} // namespace vantor::camera

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "camera/CaptureSession.h"
+#include "support/HandFrames.h"
+
+#include <cstddef>
+
+namespace vantor::testing {
+
+// A capture session without a thread: the test plays the worker and hands
+// each picture over with deliver(), which, like a real session, delivers only
+// while the session runs.
+class ScriptedCaptureSession : public camera::CaptureSession {
+public:
+    explicit ScriptedCaptureSession(bool hasInput = true) : hasInput_(hasInput) {}
+
+    // Runs the handlers on the calling thread; false (and nothing runs) while
+    // the session is stopped.
+    bool deliver(const camera::VideoFrame& frame = numberedFrame(0)) {
+        if (!running_) return false;
+        if (frameHandler_) frameHandler_(frame);
+        if (previewHandler_) previewHandler_(frame);
+        return true;
+    }
+
+    bool hasFrameHandler() const { return static_cast<bool>(frameHandler_); }
+    std::size_t startCount() const { return starts_; }
+    std::size_t stopCount() const { return stops_; }
+
+    bool hasInput() const override { return hasInput_; }
+    void setFrameHandler(FrameHandler handler) override { frameHandler_ = std::move(handler); }
+    void setPreviewHandler(FrameHandler handler) override { previewHandler_ = std::move(handler); }
+    void startRunning() override {
+        ++starts_;
+        running_ = hasInput_;
+    }
+    void stopRunning() override {
+        ++stops_;
+        running_ = false;
+    }
+    bool isRunning() const override { return running_; }
+
+private:
+    bool hasInput_;
+    bool running_ = false;
+    std::size_t starts_ = 0;
+    std::size_t stops_ = 0;
+    FrameHandler frameHandler_;
+    FrameHandler previewHandler_;
+};
+
+} // namespace vantor::testing

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "camera/FrameSource.h"
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+
+namespace vantor::testing {
+
+// Pictures for WorkerCaptureSession: numbered frames 0, 1, 2, ... (see
+// numberedFrame), `frameCount` of them in all runs together, or without end.
+// Past the last one every read fails. The counters may be read from any
+// thread.
+class ScriptedFrameSource : public camera::FrameSource {
+public:
+    explicit ScriptedFrameSource(std::optional<std::uint32_t> frameCount, bool hasInput = true)
+        : frameCount_(frameCount), hasInput_(hasInput) {}
+
+    // The first `count` opens fail, as with a camera that is busy.
+    void failOpens(std::size_t count) { failingOpens_ = count; }
+
+    std::uint32_t framesRead() const { return next_.load(); }
+    std::size_t opens() const { return opens_.load(); }
+    std::size_t closes() const { return closes_.load(); }
+    bool isOpen() const { return open_.load(); }
+
+    bool hasInput() const override { return hasInput_; }
+    bool open() override;
+    std::optional<camera::VideoFrame> read() override;
+    void close() override;
+
+private:
+    const std::optional<std::uint32_t> frameCount_;
+    const bool hasInput_;
+    std::atomic<std::size_t> failingOpens_{0};
+    std::atomic<std::uint32_t> next_{0};
+    std::atomic<std::size_t> opens_{0};
+    std::atomic<std::size_t> closes_{0};
+    std::atomic<bool> open_{false};
+};
+
+} // namespace vantor::testing
