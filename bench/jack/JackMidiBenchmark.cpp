@@ -1,0 +1,168 @@
+// How fast NRPNs travel through JACK: from MidiManager::sendNRPN on the main
+// thread to the process callback of a receiving client, on a private JACK
+// server (dummy driver, 48 kHz, 128 frames) that this program starts itself.
+
+#include "JackReceiver.h"
+#include "JackServer.h"
+
+#include "midi/MidiManager.h"
+#include "midi/NrpnDecoder.h"
+#include "platform/jack/JackMidiService.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <thread>
+
+namespace {
+
+using vantor::e2e::JackReceiver;
+using vantor::e2e::JackServer;
+using vantor::e2e::ReceivedEvent;
+using vantor::midi::MidiManager;
+using vantor::platform::JackMidiService;
+using Clock = std::chrono::steady_clock;
+
+constexpr double kPeriodMicros = 1e6 * JackServer::kPeriodFrames / JackServer::kSampleRate;
+// Target for a single NRPN: p99 within one period plus half a millisecond.
+constexpr double kTargetP99Micros = kPeriodMicros + 500.0;
+
+double percentile(std::vector<double> samples, double fraction) {
+    if (samples.empty()) return 0;
+    std::sort(samples.begin(), samples.end());
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
+    return samples[std::min(index, samples.size() - 1)];
+}
+
+// Waits for `count` more events, polling briefly so the next send starts
+// soon after (and at a varying point of the period).
+std::vector<ReceivedEvent> awaitEvents(JackReceiver& receiver, std::size_t count, std::chrono::seconds timeout) {
+    std::vector<ReceivedEvent> events;
+    const auto deadline = Clock::now() + timeout;
+    while (events.size() < count && Clock::now() < deadline) {
+        const auto more = receiver.take();
+        events.insert(events.end(), more.begin(), more.end());
+        if (events.size() < count) std::this_thread::sleep_for(std::chrono::microseconds(150));
+    }
+    return events;
+}
+
+void BM_NrpnLatencyToReceiverCallback(benchmark::State& state) {
+    JackReceiver synth("vantor*2", {"in"});
+    JackMidiService service;
+    MidiManager manager(service);
+    if (!synth.ok() || !manager.isConnected()) {
+        state.SkipWithError("no receiving client");
+        return;
+    }
+    const auto destination = *manager.connectedEndpoint();
+    // The first send makes the connection; leave it out of the figures.
+    manager.sendNRPN(0, 1, 0, destination);
+    awaitEvents(synth, 4, std::chrono::seconds(5));
+
+    std::vector<double> micros;
+    std::size_t missing = 0;
+    int value = 0;
+    // Each send at a different point of the period, as a user's would be:
+    // a pseudo-random pause first, so the loop does not lock onto the cycle.
+    std::minstd_rand phase(12345);
+    std::uniform_int_distribution<int> pause(0, static_cast<int>(kPeriodMicros));
+    for (auto _ : state) {
+        std::this_thread::sleep_for(std::chrono::microseconds(pause(phase)));
+        const jack_time_t sent = jack_get_time();
+        manager.sendNRPN(value++ & 0x3FFF, 28, 0, destination);
+        const auto events = awaitEvents(synth, 4, std::chrono::seconds(2));
+        if (events.size() < 4) {
+            ++missing;
+            state.SetIterationTime(2.0);
+            continue;
+        }
+        const double latency = static_cast<double>(events.back().arrivalMicros - std::min(sent, events.back().arrivalMicros));
+        micros.push_back(latency);
+        state.SetIterationTime(latency / 1e6);
+    }
+    const double median = percentile(micros, 0.5);
+    const double p99 = percentile(micros, 0.99);
+    state.counters["median_us"] = median;
+    state.counters["p99_us"] = p99;
+    state.counters["max_us"] = percentile(micros, 1.0);
+    state.counters["median_periods"] = median / kPeriodMicros;
+    state.counters["p99_periods"] = p99 / kPeriodMicros;
+    state.counters["target_p99_us"] = kTargetP99Micros;
+    state.counters["meets_target"] = (p99 <= kTargetP99Micros && missing == 0) ? 1 : 0;
+    state.counters["missing"] = static_cast<double>(missing);
+}
+BENCHMARK(BM_NrpnLatencyToReceiverCallback)->Iterations(1500)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// NRPNs sent at a steady rate for five seconds; everything must arrive, in
+// order. The per-period cap of 64 events allows 6,000 NRPN/s.
+void BM_SustainedNrpnRate(benchmark::State& state) {
+    const auto rate = static_cast<double>(state.range(0));
+    constexpr double kSeconds = 5.0;
+    const auto total = static_cast<std::size_t>(rate * kSeconds);
+    for (auto _ : state) {
+        JackReceiver synth("vantor*2", {"in"});
+        JackMidiService service;
+        MidiManager manager(service);
+        if (!synth.ok() || !manager.isConnected()) {
+            state.SkipWithError("no receiving client");
+            return;
+        }
+        const auto destination = *manager.connectedEndpoint();
+        std::vector<vantor::midi::NrpnMessage> sent;
+        std::vector<ReceivedEvent> received;
+        std::size_t refused = 0;
+        std::size_t backlog = 0;
+        const auto interval = std::chrono::duration<double>(1.0 / rate);
+        const auto start = Clock::now();
+        for (std::size_t i = 0; i < total; ++i) {
+            std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(interval * static_cast<double>(i)));
+            const vantor::midi::NrpnMessage nrpn{0, 1 + static_cast<int>(i >> 14), static_cast<int>(i & 0x3FFF)};
+            manager.sendNRPN(nrpn.value, nrpn.parameter, 0, destination);
+            if (manager.lastSendResult() == vantor::midi::SendResult::Sent) {
+                sent.push_back(nrpn);
+            } else {
+                ++refused;
+            }
+            backlog = std::max(backlog, service.pendingEvents());
+            if (i % 64 == 0) {
+                const auto more = synth.take();
+                received.insert(received.end(), more.begin(), more.end());
+            }
+        }
+        const double sendSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const auto rest = awaitEvents(synth, 4 * sent.size() - std::min(received.size(), 4 * sent.size()),
+                                      std::chrono::seconds(10));
+        received.insert(received.end(), rest.begin(), rest.end());
+        const double allSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+        const auto decoded = vantor::midi::decodeNrpns(vantor::e2e::bytesOf(received));
+        const bool complete = decoded == sent && refused == 0 && synth.lost() == 0;
+        state.counters["sent_per_s"] = static_cast<double>(sent.size()) / sendSeconds;
+        state.counters["arrived"] = static_cast<double>(decoded.size());
+        state.counters["lost"] = static_cast<double>(total - std::min(total, decoded.size()));
+        state.counters["refused"] = static_cast<double>(refused);
+        state.counters["max_backlog_events"] = static_cast<double>(backlog);
+        state.counters["complete_in_order"] = complete ? 1 : 0;
+        state.counters["seconds_to_last"] = allSeconds;
+        if (!complete) state.SkipWithError("NRPNs were lost or reordered");
+    }
+}
+BENCHMARK(BM_SustainedNrpnRate)->Arg(5000)->Arg(5900)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    JackServer server;
+    if (!server.waitUntilReady()) {
+        std::fprintf(stderr, "bench_jack_midi: the JACK server (jackd) did not start\n");
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QWidget>
+
+namespace vantor::app {
+
+// The About window: 480 x 300, titled "vantor*2", with a close button only
+// (no resizing, no minimising). Closing it only hides it; the window that
+// opens it keeps and reuses it. It never keeps the program running on its
+// own.
+class AboutWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit AboutWindow(QWidget* parent = nullptr);
+};
+
+} // namespace vantor::app

@@ -1,0 +1,173 @@
+#include "camera/CameraControlView.h"
+
+#include "camera/CameraPreview.h"
+#include "camera/CameraValueScale.h"
+#include "surface/ContentView.h"
+#include "surface/ParameterCatalogue.h"
+#include "surface/QtText.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <utility>
+
+namespace vantor::camera {
+
+namespace {
+
+constexpr int kChannel = 0;
+// The camera area, the button and five rows only just fit the tab's page:
+// a row's menu sits right on its slider, with a little air between rows.
+constexpr int kRowSpacing = 6;
+
+QString rowName(std::size_t row, const char* part) { return QStringLiteral("cameraRow.%1.%2").arg(row).arg(part); }
+
+int sliderPosition(double value) {
+    // Values past 1 (a wide pinch) rest at the end of the slider.
+    if (!(value > 0.0)) return 0;
+    if (value >= 1.0) return CameraControlView::kSliderSteps;
+    return static_cast<int>(std::lround(value * CameraControlView::kSliderSteps));
+}
+
+} // namespace
+
+CameraControlView::CameraControlView(CameraManager& cameraManager, surface::ContentView& content, Console& console,
+                                     QWidget* parent)
+    : QWidget(parent),
+      cameraManager_(cameraManager),
+      content_(content),
+      console_(console),
+      shownValues_(cameraManager.sliderValues()) {
+    setObjectName(QStringLiteral("cameraControlView"));
+    for (std::size_t j = 1; j <= shownValues_.size(); ++j) nrpnAssignments_.push_back(2 * static_cast<int>(j));
+
+    // Should the page be smaller than the column (a larger font, say), the
+    // column scrolls rather than squeezing the camera area.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    outer->addWidget(scroll);
+
+    auto* column = new QWidget(scroll);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(layout->contentsMargins().left(), 0, layout->contentsMargins().right(), 0);
+    layout->setSpacing(kRowSpacing);
+
+    preview_ = new CameraPreview(cameraManager_.session(), column);
+    preview_->setObjectName(QStringLiteral("cameraArea"));
+    layout->addWidget(preview_, 0, Qt::AlignHCenter);
+
+    toggle_ = new QPushButton(column);
+    toggle_->setObjectName(QStringLiteral("cameraToggle"));
+    connect(toggle_, &QPushButton::clicked, this, [this] { toggleCamera(); });
+    layout->addWidget(toggle_, 0, Qt::AlignHCenter);
+
+    for (std::size_t row = 0; row < nrpnAssignments_.size(); ++row) buildRow(row, column);
+    layout->addStretch();
+    scroll->setWidget(column);
+
+    showCameraEnabled(content_.isCameraEnabled());
+    for (std::size_t row = 0; row < shownValues_.size(); ++row) showValue(row, shownValues_[row]);
+    preview_->setTrackingPoints(cameraManager_.handTrackingPoints());
+
+    valuesChanged_ =
+        cameraManager_.sliderValuesChanged().connect([this](const TrackedValues& values) { refreshValues(values); });
+    pointsChanged_ = cameraManager_.handTrackingPointsChanged().connect(
+        [this](const std::vector<TrackingPoint>& points) { preview_->setTrackingPoints(points); });
+    cameraEnabledChanged_ = content_.cameraEnabledChanged.connect([this](bool enabled) { showCameraEnabled(enabled); });
+}
+
+void CameraControlView::buildRow(std::size_t row, QWidget* parent) {
+    auto* pickerLine = new QHBoxLayout;
+    pickerLine->setSpacing(8);
+    auto* label = new QLabel(QStringLiteral("variables"), parent);
+    auto* picker = new QComboBox(parent);
+    picker->setObjectName(rowName(row, "picker"));
+    picker->setFixedWidth(kPickerWidth);
+    picker->setAccessibleName(QStringLiteral("variables"));
+    for (std::size_t index = 0; index < surface::kSliderLabels.size(); ++index) {
+        picker->addItem(surface::qtText(surface::kSliderLabels[index]), surface::nrpnOfSlider(index));
+    }
+    picker->setCurrentIndex(picker->findData(nrpnAssignments_[row]));
+    label->setBuddy(picker);
+    connect(picker, &QComboBox::currentIndexChanged, this, [this, row, picker](int index) {
+        if (index >= 0) nrpnAssignments_[row] = picker->itemData(index).toInt();
+    });
+    pickerLine->addStretch();
+    pickerLine->addWidget(label);
+    pickerLine->addWidget(picker);
+    pickerLine->addStretch();
+
+    auto* slider = new QSlider(Qt::Horizontal, parent);
+    slider->setObjectName(rowName(row, "slider"));
+    slider->setRange(0, kSliderSteps);
+    slider->setPageStep(kSliderSteps / 10);
+    connect(slider, &QSlider::valueChanged, this, [this, row](int position) {
+        cameraManager_.setSliderValue(row, static_cast<double>(position) / kSliderSteps);
+    });
+
+    auto* pair = new QVBoxLayout;
+    pair->setSpacing(0);
+    pair->addLayout(pickerLine);
+    pair->addWidget(slider);
+    static_cast<QVBoxLayout*>(parent->layout())->addLayout(pair);
+    sliders_.push_back(slider);
+}
+
+void CameraControlView::toggleCamera() {
+    const bool enabled = !content_.isCameraEnabled();
+    // The area shows or hides on the change and starts or stops the session
+    // itself; the calls here repeat that harmlessly.
+    content_.setCameraEnabled(enabled);
+    if (enabled) {
+        cameraManager_.session().startRunning();
+    } else {
+        cameraManager_.session().stopRunning();
+    }
+}
+
+void CameraControlView::showCameraEnabled(bool enabled) {
+    toggle_->setText(enabled ? QStringLiteral("Disable Camera") : QStringLiteral("Enable Camera"));
+    preview_->setVisible(enabled);
+}
+
+void CameraControlView::refreshValues(const TrackedValues& values) {
+    // Remember every value before sending any, so that nothing a send does
+    // can make a row send twice.
+    const TrackedValues previous = std::exchange(shownValues_, values);
+    for (std::size_t row = 0; row < values.size(); ++row) {
+        if (values[row] == previous[row]) continue;
+        showValue(row, values[row]);
+        sendCameraValue(values[row], nrpnAssignments_[row]);
+    }
+}
+
+void CameraControlView::showValue(std::size_t row, double value) {
+    // The manager wrote this value; showing it must not write it back.
+    const QSignalBlocker blocker(sliders_[row]);
+    sliders_[row]->setValue(sliderPosition(value));
+}
+
+void CameraControlView::sendCameraValue(double value, int parameter) {
+    const auto scaled = scaledCameraValue(value);
+    if (!scaled) return;
+    auto& midi = content_.midiManager();
+    const auto destination = midi.connectedEndpoint();
+    if (!destination) {
+        console_.printLine(kNoDestinationLine);
+        return;
+    }
+    midi.sendNRPN(*scaled, parameter, kChannel, *destination);
+}
+
+} // namespace vantor::camera

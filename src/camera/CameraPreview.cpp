@@ -1,0 +1,116 @@
+#include "camera/CameraPreview.h"
+
+#include <QHideEvent>
+#include <QPainter>
+#include <QShowEvent>
+
+#include <algorithm>
+#include <utility>
+
+namespace vantor::camera {
+
+CameraPreview::CameraPreview(CaptureSession& session, QWidget* parent) : QWidget(parent), session_(session) {
+    setFixedSize(kAreaSize);
+    // paintEvent covers every pixel.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+CameraPreview::~CameraPreview() {
+    if (hooked_) stopPictures();
+}
+
+void CameraPreview::setTrackingPoints(std::vector<TrackingPoint> points) {
+    trackingPoints_ = std::move(points);
+    update();
+}
+
+void CameraPreview::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous() && !hooked_) startPictures();
+}
+
+void CameraPreview::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous() && hooked_) stopPictures();
+}
+
+void CameraPreview::startPictures() {
+    const std::uint64_t showing = ++showing_;
+    session_.setPreviewHandler([this, showing](const VideoFrame& frame) { handOver(frame, showing); });
+    hooked_ = true;
+    session_.startRunning();
+}
+
+void CameraPreview::stopPictures() {
+    session_.stopRunning();
+    // Once this returns, no handler call is running and none will: a picture
+    // still in the event queue belongs to a finished period and is dropped.
+    session_.setPreviewHandler({});
+    hooked_ = false;
+    ++showing_;
+    picture_ = QImage();
+}
+
+void CameraPreview::handOver(const VideoFrame& frame, std::uint64_t showing) {
+    if (picturePending_.exchange(true)) return;
+    QImage picture = toImage(frame);
+    if (picture.isNull()) {
+        picturePending_ = false;
+        return;
+    }
+    // `this` outlives every call of the handler (the destructor unhooks it),
+    // and Qt discards the queued call if this widget is gone by then.
+    QMetaObject::invokeMethod(
+        this, [this, picture = std::move(picture), showing] { receive(picture, showing); }, Qt::QueuedConnection);
+}
+
+void CameraPreview::receive(const QImage& picture, std::uint64_t showing) {
+    picturePending_ = false;
+    if (showing != showing_) return;
+    picture_ = picture;
+    update();
+}
+
+void CameraPreview::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRectF area = rect();
+    painter.fillRect(rect(), Qt::black);
+    if (!picture_.isNull()) {
+        painter.drawImage(area, picture_, aspectFillSource(QSizeF(picture_.size()), area.size()));
+    }
+
+    // A pen of width 2 along a line 1 px in covers exactly the outer 2 px.
+    const qreal inset = kBorderWidth / 2.0;
+    painter.setPen(QPen(Qt::gray, kBorderWidth));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(area.adjusted(inset, inset, -inset, -inset));
+
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::red);
+    const qreal radius = kDotDiameter / 2.0;
+    for (const TrackingPoint& point : trackingPoints_) {
+        // The joints' origin is the lower left; the widget's is the upper left.
+        const QPointF centre(point.x * area.width(), (1.0 - point.y) * area.height());
+        painter.drawEllipse(centre, radius, radius);
+    }
+}
+
+QRectF aspectFillSource(const QSizeF& picture, const QSizeF& area) {
+    if (picture.isEmpty() || area.isEmpty()) return QRectF(QPointF(), picture);
+    const qreal scale = std::max(area.width() / picture.width(), area.height() / picture.height());
+    const QSizeF shown(area.width() / scale, area.height() / scale);
+    return QRectF(QPointF((picture.width() - shown.width()) / 2.0, (picture.height() - shown.height()) / 2.0),
+                  shown);
+}
+
+QImage toImage(const VideoFrame& frame) {
+    if (!frame.isValid()) return {};
+    // Wraps the frame's pixels without copying; the conversion makes the copy
+    // that the main thread keeps.
+    const QImage wrapped(frame.bgr->data(), frame.width, frame.height, static_cast<qsizetype>(frame.width) * 3,
+                         QImage::Format_BGR888);
+    return wrapped.convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace vantor::camera

@@ -1,0 +1,31 @@
+#include "modes/ModeToggleView.h"
+
+#include "surface/ContentView.h"
+#include "surface/QtText.h"
+
+namespace vantor::modes {
+
+ModeToggleView::ModeToggleView(surface::ContentView& content, ModeSwitchId id, QWidget* parent)
+    : QCheckBox(parent), content_(content), id_(id) {
+    const ModeSwitchSpec& spec = modeSwitch(id);
+    setObjectName(QStringLiteral("modeSwitch.") + surface::qtText(spec.key));
+    setAccessibleDescription(surface::qtText(spec.viewName));
+    // `clicked` comes from the user only; the check mark itself is always
+    // drawn from the core's flag.
+    connect(this, &QCheckBox::clicked, this, [this] {
+        content_.setModeFlag(id_, !content_.modeFlag(id_));
+        showFlag();
+    });
+    showFlag();
+    flagChanged_ = content_.modeFlagChanged.connect([this](ModeSwitchId changed, bool) {
+        if (changed == id_) showFlag();
+    });
+}
+
+void ModeToggleView::showFlag() {
+    const bool on = content_.modeFlag(id_);
+    setChecked(on);
+    setText(surface::qtText(labelFor(modeSwitch(id_), on)));
+}
+
+} // namespace vantor::modes

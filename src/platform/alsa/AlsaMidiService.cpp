@@ -1,0 +1,171 @@
+#include "platform/alsa/AlsaMidiService.h"
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+namespace vantor::platform {
+
+namespace {
+
+using alsa::SequencerAddress;
+
+// Sequencer addresses are one byte of client and one of port; a marker bit
+// keeps every handle non-zero, since 0 means "none".
+constexpr midi::EndpointRef kAddressMarker = 1u << 16;
+
+midi::EndpointRef handleOf(SequencerAddress address) {
+    return kAddressMarker | static_cast<midi::EndpointRef>(address.client << 8) |
+           static_cast<midi::EndpointRef>(address.port);
+}
+
+constexpr unsigned kDestinationCapability = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
+
+bool isDestination(const alsa::SequencerPortInfo& port) {
+    return (port.capability & kDestinationCapability) == kDestinationCapability &&
+           (port.capability & SND_SEQ_PORT_CAP_NO_EXPORT) == 0;
+}
+
+midi::SendResult resultOf(int error) {
+    switch (-error) {
+    case ENOENT:
+    case ENXIO: return midi::SendResult::DestinationGone;
+    case EAGAIN:
+    case ENOMEM:
+    case ENOSPC: return midi::SendResult::QueueFull;
+    case ENODEV: return midi::SendResult::ServiceGone;
+    default: return midi::SendResult::DriverError;
+    }
+}
+
+// The bytes as Control Change messages, the only kind the program sends;
+// nothing when anything else is among them.
+std::optional<std::vector<alsa::ControllerEvent>> controllerEvents(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty() || bytes.size() % 3 != 0) return std::nullopt;
+    std::vector<alsa::ControllerEvent> events;
+    for (std::size_t offset = 0; offset < bytes.size(); offset += 3) {
+        const std::uint8_t status = bytes[offset];
+        const std::uint8_t controller = bytes[offset + 1];
+        const std::uint8_t value = bytes[offset + 2];
+        if ((status & 0xF0u) != 0xB0u || controller > 0x7F || value > 0x7F) return std::nullopt;
+        events.push_back({static_cast<std::uint8_t>(status & 0x0Fu), controller, value});
+    }
+    return events;
+}
+
+struct Destination {
+    SequencerAddress address;
+    midi::DestinationNames names;
+};
+
+} // namespace
+
+struct AlsaMidiService::Impl {
+    SequencerOpener opener;
+    std::unique_ptr<alsa::Sequencer> sequencer;
+    int outPort = -1;
+    std::vector<Destination> enumeration; // as of the latest destinationCount()
+
+    std::vector<Destination> enumerate() const;
+};
+
+std::vector<Destination> AlsaMidiService::Impl::enumerate() const {
+    std::vector<Destination> found;
+    auto clients = sequencer->clients();
+    std::sort(clients.begin(), clients.end(), [](const auto& a, const auto& b) { return a.client < b.client; });
+    const int self = sequencer->clientId();
+    for (const auto& client : clients) {
+        if (client.client == SND_SEQ_CLIENT_SYSTEM || client.client == self) continue;
+        auto ports = sequencer->ports(client.client);
+        std::sort(ports.begin(), ports.end(), [](const auto& a, const auto& b) { return a.port < b.port; });
+        for (const auto& port : ports) {
+            if (!isDestination(port)) continue;
+            found.push_back({{client.client, port.port}, {port.name, client.name}});
+        }
+    }
+    return found;
+}
+
+AlsaMidiService::AlsaMidiService() : AlsaMidiService(alsa::openSystemSequencer) {}
+
+AlsaMidiService::AlsaMidiService(SequencerOpener opener) : impl_(std::make_unique<Impl>()) {
+    impl_->opener = std::move(opener);
+}
+
+AlsaMidiService::~AlsaMidiService() = default;
+
+std::optional<SequencerAddress> AlsaMidiService::addressOf(midi::EndpointRef destination) {
+    if ((destination & ~0xFFFFu) != kAddressMarker) return std::nullopt;
+    return SequencerAddress{static_cast<int>((destination >> 8) & 0xFFu), static_cast<int>(destination & 0xFFu)};
+}
+
+midi::ClientRef AlsaMidiService::createClient(std::string_view name) {
+    auto& impl = *impl_;
+    if (!impl.sequencer) impl.sequencer = impl.opener(name);
+    if (!impl.sequencer) return 0;
+    // User clients are numbered from 128, so the number itself is never 0.
+    return static_cast<midi::ClientRef>(impl.sequencer->clientId());
+}
+
+midi::PortRef AlsaMidiService::createOutputPort(midi::ClientRef client, std::string_view name) {
+    auto& impl = *impl_;
+    if (!impl.sequencer || client != static_cast<midi::ClientRef>(impl.sequencer->clientId())) return 0;
+    if (impl.outPort < 0) impl.outPort = impl.sequencer->createOutputPort(name);
+    return impl.outPort < 0 ? 0 : static_cast<midi::PortRef>(impl.outPort + 1);
+}
+
+std::size_t AlsaMidiService::destinationCount() {
+    auto& impl = *impl_;
+    impl.enumeration = impl.sequencer ? impl.enumerate() : std::vector<Destination>{};
+    return impl.enumeration.size();
+}
+
+std::optional<midi::EndpointRef> AlsaMidiService::destinationAt(std::size_t index) {
+    const auto& enumeration = impl_->enumeration;
+    if (index >= enumeration.size()) return std::nullopt;
+    return handleOf(enumeration[index].address);
+}
+
+midi::DestinationNames AlsaMidiService::destinationNames(midi::EndpointRef destination) {
+    const auto address = addressOf(destination);
+    if (!address || !impl_->sequencer) return {};
+    const auto& enumeration = impl_->enumeration;
+    const auto known = std::find_if(enumeration.begin(), enumeration.end(),
+                                    [&](const Destination& entry) { return entry.address == *address; });
+    if (known != enumeration.end()) return known->names;
+    for (const auto& entry : impl_->enumerate()) {
+        if (entry.address == *address) return entry.names;
+    }
+    return {};
+}
+
+midi::SendResult AlsaMidiService::send(midi::PortRef port, midi::EndpointRef destination,
+                                       std::span<const std::uint8_t> bytes) {
+    auto& impl = *impl_;
+    if (!impl.sequencer) return midi::SendResult::ServiceGone;
+    const auto address = addressOf(destination);
+    if (!address) return midi::SendResult::NoDestination;
+    if (impl.outPort < 0 || port != static_cast<midi::PortRef>(impl.outPort + 1)) {
+        return midi::SendResult::DriverError;
+    }
+    const auto events = controllerEvents(bytes);
+    if (!events) return midi::SendResult::DriverError;
+
+    for (const auto& event : *events) {
+        if (const int error = impl.sequencer->outputControllerEvent(impl.outPort, *address, event); error < 0) {
+            impl.sequencer->dropOutput();
+            return resultOf(error);
+        }
+    }
+    if (const int error = impl.sequencer->drainOutput(); error < 0) {
+        // Whatever stayed in our buffer must not go out later, ahead of or
+        // inside another message.
+        impl.sequencer->dropOutput();
+        return resultOf(error);
+    }
+    return midi::SendResult::Sent;
+}
+
+} // namespace vantor::platform

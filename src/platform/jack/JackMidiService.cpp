@@ -1,0 +1,248 @@
+#include "platform/jack/JackMidiService.h"
+
+#include "platform/jack/JackHandles.h"
+#include "platform/jack/MidiMessageLength.h"
+
+#include <jack/midiport.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace vantor::platform {
+
+namespace {
+
+// One queued MIDI message: its length, then up to three bytes. A fixed size
+// keeps the process callback's reading trivial.
+constexpr std::size_t kRecordSize = 4;
+constexpr std::size_t kMaxMessageLength = kRecordSize - 1;
+
+// The ring must hold a burst of 100,000 NRPNs sent at once from the main
+// thread while the process callback drains only kMaxEventsPerPeriod events a
+// period (a 100,000-NRPN burst takes 6,250 periods, 16.7 s at 48 kHz / 128
+// frames): 100,000 NRPNs x 4 events x 4 bytes = 1,600,000 bytes.
+// jack_ringbuffer_create rounds up to a power of two, 2,097,152 bytes, of
+// which one byte stays unused: room for 524,287 events, 131,071 NRPNs. When
+// it is full anyway, a send is refused whole (QueueFull, counted) and never
+// waits: an NRPN is never queued in part.
+constexpr std::size_t kBurstNrpns = 100'000;
+constexpr std::size_t kRingBytes = kBurstNrpns * 4 * kRecordSize;
+
+constexpr midi::ClientRef kClientRef = 1;
+constexpr midi::PortRef kPortRef = 1;
+
+void quiet(const char*) {}
+
+} // namespace
+
+void silenceJackLibrary() {
+    jack_set_error_function(quiet);
+    jack_set_info_function(quiet);
+}
+
+struct JackMidiService::Impl {
+    // Closing the client first stops both callbacks before anything they
+    // touch goes away.
+    ~Impl() { client.reset(); }
+
+    JackRingbufferHandle ring; // main thread writes, process callback reads
+
+    // main thread
+    JackClientHandle client;
+    std::string clientName;
+    std::string ownPortName;
+    std::vector<std::string> endpoints; // EndpointRef - 1 -> full port name, never shrinks
+    std::vector<midi::EndpointRef> enumeration;
+    std::size_t queueFull = 0;
+
+    // shared with the process callback and the shutdown callback
+    std::atomic<jack_port_t*> outPort{nullptr};
+    std::atomic<bool> serverGone{false};
+
+    midi::EndpointRef intern(std::string_view fullName);
+    const std::string* fullName(midi::EndpointRef ref) const;
+    bool connectTo(const std::string& destination);
+
+    // process callback: no locks, no allocation
+    static int process(jack_nframes_t frames, void* self);
+    // runs like a signal handler: only sets the flag
+    static void shutdown(void* self);
+};
+
+midi::EndpointRef JackMidiService::Impl::intern(std::string_view name) {
+    for (std::size_t index = 0; index < endpoints.size(); ++index) {
+        if (endpoints[index] == name) return static_cast<midi::EndpointRef>(index + 1);
+    }
+    endpoints.emplace_back(name);
+    return static_cast<midi::EndpointRef>(endpoints.size());
+}
+
+const std::string* JackMidiService::Impl::fullName(midi::EndpointRef ref) const {
+    if (ref == 0 || ref > endpoints.size()) return nullptr;
+    return &endpoints[ref - 1];
+}
+
+bool JackMidiService::Impl::connectTo(const std::string& destination) {
+    jack_port_t* port = outPort.load(std::memory_order_relaxed);
+    if (jack_port_connected_to(port, destination.c_str())) return true;
+    const int result = jack_connect(client.get(), ownPortName.c_str(), destination.c_str());
+    return result == 0 || result == EEXIST;
+}
+
+int JackMidiService::Impl::process(jack_nframes_t frames, void* self) {
+    auto& impl = *static_cast<Impl*>(self);
+    jack_port_t* port = impl.outPort.load(std::memory_order_acquire);
+    if (port == nullptr) return 0;
+    void* buffer = jack_port_get_buffer(port, frames);
+    jack_midi_clear_buffer(buffer);
+    // jack_connect() returns before the new connection carries data: events
+    // written in the period under way would be lost. They wait until this
+    // period's graph has the connection (a lock-free read of it).
+    if (jack_port_connected(port) <= 0) return 0;
+
+    jack_ringbuffer_t* ring = impl.ring.get();
+    std::array<char, kRecordSize> record{};
+    for (std::size_t moved = 0; moved < kMaxEventsPerPeriod; ++moved) {
+        if (jack_ringbuffer_read_space(ring) < kRecordSize) break;
+        jack_ringbuffer_peek(ring, record.data(), kRecordSize);
+        const auto length = static_cast<std::size_t>(static_cast<unsigned char>(record[0]));
+        // Every event at frame 0: order within the period is the order of
+        // reservation, and nothing waits for a later frame.
+        jack_midi_data_t* data = jack_midi_event_reserve(buffer, 0, length);
+        if (data == nullptr) break; // the port buffer is full: the rest goes next period
+        std::memcpy(data, record.data() + 1, length);
+        jack_ringbuffer_read_advance(ring, kRecordSize);
+    }
+    return 0;
+}
+
+void JackMidiService::Impl::shutdown(void* self) {
+    static_cast<Impl*>(self)->serverGone.store(true, std::memory_order_release);
+}
+
+JackMidiService::JackMidiService() : impl_(std::make_unique<Impl>()) {}
+
+JackMidiService::~JackMidiService() = default;
+
+midi::ClientRef JackMidiService::createClient(std::string_view name) {
+    auto& impl = *impl_;
+    if (impl.client) return kClientRef;
+
+    silenceJackLibrary();
+    const std::string requested(name);
+    jack_status_t status{};
+    JackClientHandle client(jack_client_open(requested.c_str(), JackNoStartServer, &status));
+    if (!client) return 0;
+
+    impl.ring.reset(jack_ringbuffer_create(kRingBytes));
+    if (!impl.ring) return 0;
+    if (jack_set_process_callback(client.get(), &Impl::process, &impl) != 0) return 0;
+    jack_on_shutdown(client.get(), &Impl::shutdown, &impl);
+    if (jack_activate(client.get()) != 0) return 0;
+
+    impl.clientName = jack_get_client_name(client.get());
+    impl.client = std::move(client);
+    return kClientRef;
+}
+
+midi::PortRef JackMidiService::createOutputPort(midi::ClientRef client, std::string_view name) {
+    auto& impl = *impl_;
+    if (client != kClientRef || !impl.client || impl.serverGone.load()) return 0;
+    if (impl.outPort.load() != nullptr) return kPortRef;
+
+    const std::string requested(name);
+    jack_port_t* port =
+        jack_port_register(impl.client.get(), requested.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    if (port == nullptr) return 0;
+    impl.ownPortName = jack_port_name(port);
+    impl.outPort.store(port, std::memory_order_release);
+    return kPortRef;
+}
+
+std::size_t JackMidiService::destinationCount() {
+    auto& impl = *impl_;
+    impl.enumeration.clear();
+    if (!impl.client || impl.serverGone.load()) return 0;
+
+    const JackNameList names(
+        jack_get_ports(impl.client.get(), nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput));
+    if (!names) return 0;
+    const std::string ownPrefix = impl.clientName + ":";
+    for (const char** name = names.get(); *name != nullptr; ++name) {
+        const std::string_view fullName(*name);
+        if (fullName.starts_with(ownPrefix)) continue;
+        impl.enumeration.push_back(impl.intern(fullName));
+    }
+    return impl.enumeration.size();
+}
+
+std::optional<midi::EndpointRef> JackMidiService::destinationAt(std::size_t index) {
+    const auto& enumeration = impl_->enumeration;
+    if (index >= enumeration.size()) return std::nullopt;
+    return enumeration[index];
+}
+
+midi::DestinationNames JackMidiService::destinationNames(midi::EndpointRef destination) {
+    const std::string* fullName = impl_->fullName(destination);
+    if (fullName == nullptr) return {};
+    // A full port name is "client:port"; client names cannot hold a colon.
+    const auto colon = fullName->find(':');
+    if (colon == std::string::npos) return {*fullName, std::nullopt};
+    return {fullName->substr(colon + 1), fullName->substr(0, colon)};
+}
+
+midi::SendResult JackMidiService::send(midi::PortRef port, midi::EndpointRef destination,
+                                       std::span<const std::uint8_t> bytes) {
+    auto& impl = *impl_;
+    if (impl.serverGone.load(std::memory_order_acquire) || !impl.client) return midi::SendResult::ServiceGone;
+    const std::string* target = impl.fullName(destination);
+    if (target == nullptr) return midi::SendResult::NoDestination;
+    if (port != kPortRef || impl.outPort.load() == nullptr) return midi::SendResult::DriverError;
+
+    // Whole messages of at most three bytes only; anything else is refused
+    // before a byte is queued.
+    std::size_t messages = 0;
+    for (std::size_t offset = 0; offset < bytes.size(); ++messages) {
+        const std::size_t length = midiMessageLength(bytes[offset]);
+        if (length == 0 || length > kMaxMessageLength || offset + length > bytes.size()) {
+            return midi::SendResult::DriverError;
+        }
+        offset += length;
+    }
+
+    if (jack_port_by_name(impl.client.get(), target->c_str()) == nullptr) return midi::SendResult::DestinationGone;
+    if (!impl.connectTo(*target)) {
+        return impl.serverGone.load() ? midi::SendResult::ServiceGone : midi::SendResult::DestinationGone;
+    }
+
+    jack_ringbuffer_t* ring = impl.ring.get();
+    if (jack_ringbuffer_write_space(ring) < messages * kRecordSize) {
+        ++impl.queueFull;
+        return midi::SendResult::QueueFull;
+    }
+    for (std::size_t offset = 0; offset < bytes.size();) {
+        const std::size_t length = midiMessageLength(bytes[offset]);
+        std::array<char, kRecordSize> record{};
+        record[0] = static_cast<char>(length);
+        std::memcpy(record.data() + 1, bytes.data() + offset, length);
+        jack_ringbuffer_write(ring, record.data(), kRecordSize);
+        offset += length;
+    }
+    return midi::SendResult::Sent;
+}
+
+std::string JackMidiService::clientName() const { return impl_->clientName; }
+
+std::size_t JackMidiService::queueFullCount() const { return impl_->queueFull; }
+
+std::size_t JackMidiService::pendingEvents() const {
+    return impl_->ring ? jack_ringbuffer_read_space(impl_->ring.get()) / kRecordSize : 0;
+}
+
+bool JackMidiService::serverGone() const { return impl_->serverGone.load(std::memory_order_acquire); }
+
+} // namespace vantor::platform

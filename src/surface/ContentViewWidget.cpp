@@ -1,0 +1,112 @@
+#include "surface/ContentViewWidget.h"
+
+#include "app/Artwork.h"
+#include "surface/ContentView.h"
+#include "surface/QtText.h"
+#include "surface/SliderPageView.h"
+#include "surface/SlidersTabView.h"
+#include "surface/StatusHeaderView.h"
+
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace vantor::surface {
+
+namespace {
+
+constexpr QSize kTabViewSize(800, 500);
+constexpr int kSpaceAboveTabs = 15;
+constexpr QSize kLogoSize(200, 200);
+// The logo's centre sits this far left of and above the window's centre,
+// over the upper-left part of the column.
+constexpr QPoint kLogoShift(-310, -310);
+
+} // namespace
+
+ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& mainQueue, Console& console,
+                                     RandomSource& random, QWidget* parent)
+    : QWidget(parent), content_(std::make_unique<ContentView>(midiService, mainQueue, console, random)) {
+    setObjectName(QStringLiteral("contentView"));
+
+    auto* column = new QVBoxLayout(this);
+    column->addStretch();
+    header_ = new StatusHeaderView(*content_, this);
+    column->addWidget(header_);
+    column->addSpacing(kSpaceAboveTabs);
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("tabView"));
+    tabs_->setFixedSize(kTabViewSize);
+    tabs_->setIconSize(QSize(16, 16));
+    for (int tab = 0; tab < static_cast<int>(kTabsConfig.size()); ++tab) {
+        addPage(new SliderPageView(*content_, tab, tabs_), tab,
+                qtText(kTabsConfig[static_cast<std::size_t>(tab)].title), QIcon());
+    }
+    gesturePage_ = new QWidget(tabs_);
+    gesturePage_->setObjectName(QStringLiteral("gesturePage"));
+    new QVBoxLayout(gesturePage_);
+    addPage(gesturePage_, kGestureTabTag, QStringLiteral("gesture"), app::artworkIcon(app::artwork::kGestureIcon));
+    auto* utility = new SlidersTabView(*content_, tabs_);
+    addPage(utility, kUtilityTabTag, QStringLiteral("utility"), app::artworkIcon(app::artwork::kUtilityIcon));
+    column->addWidget(tabs_, 0, Qt::AlignHCenter);
+    column->addStretch();
+
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index >= 0 && index < static_cast<int>(tagOfIndex_.size())) {
+            content_->setSelectedTab(tagOfIndex_[static_cast<std::size_t>(index)]);
+        }
+    });
+    selectedTabChanged_ = content_->selectedTabChanged.connect([this](int tag) { showSelectedTab(tag); });
+    showSelectedTab(content_->selectedTab());
+
+    logo_ = new app::ArtworkView(app::artwork::kLogo, kLogoSize, Qt::AlignCenter, this);
+    logo_->setObjectName(QStringLiteral("logo"));
+    logo_->resize(kLogoSize);
+    // Over the tab view but under the header, whose switch labels it would
+    // otherwise cover.
+    logo_->raise();
+    header_->raise();
+}
+
+ContentViewWidget::~ContentViewWidget() {
+    // The views hold references to the core, and a tab view being torn down
+    // still reports page changes: silence it and let the views go while the
+    // core is alive (QWidget would delete them only after our members).
+    disconnect(tabs_, nullptr, this, nullptr);
+    selectedTabChanged_.disconnect();
+    qDeleteAll(findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
+}
+
+void ContentViewWidget::addPage(QWidget* page, int tag, const QString& label, const QIcon& icon) {
+    tabs_->addTab(page, icon, label);
+    tagOfIndex_.push_back(tag);
+}
+
+void ContentViewWidget::showSelectedTab(int tag) {
+    // The header is away while the gesture tab is shown.
+    header_->setVisible(content_->isHeaderShown());
+    const auto found = std::find(tagOfIndex_.begin(), tagOfIndex_.end(), tag);
+    if (found == tagOfIndex_.end()) return;
+    const QSignalBlocker blocker(tabs_);
+    tabs_->setCurrentIndex(static_cast<int>(found - tagOfIndex_.begin()));
+}
+
+void ContentViewWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeLogo();
+}
+
+void ContentViewWidget::placeLogo() {
+    if (!logo_) return;
+    QRect area(QPoint(), kLogoSize);
+    area.moveCenter(rect().center() + kLogoShift);
+    // On a window smaller than the layout that place lies partly outside;
+    // keep the logo on screen.
+    area.moveTopLeft(QPoint(std::max(area.left(), 0), std::max(area.top(), 0)));
+    logo_->setGeometry(area);
+}
+
+} // namespace vantor::surface

@@ -1,0 +1,44 @@
+#include "surface/LinkButtonView.h"
+
+#include "surface/ContentView.h"
+
+namespace vantor::surface {
+
+const QColor LinkButtonView::kLinkedColour = QColor(0x34, 0xc7, 0x59);
+const QColor LinkButtonView::kUnlinkedColour = QColor(Qt::white);
+
+namespace {
+
+// A slim full-width bar with round ends; only the label's colour is left
+// to the palette, so it can follow the flag.
+constexpr auto kBarStyle = "QPushButton { border: none; border-radius: 10px; background: rgba(255, 255, 255, 28);"
+                           " padding: 1px 8px; }"
+                           "QPushButton:hover { background: rgba(255, 255, 255, 44); }"
+                           "QPushButton:pressed { background: rgba(255, 255, 255, 64); }";
+constexpr int kBarHeight = 20;
+
+} // namespace
+
+LinkButtonView::LinkButtonView(ContentView& content, int tab, QWidget* parent)
+    : QPushButton(parent), content_(content), tab_(tab) {
+    setObjectName(QStringLiteral("linkButton.%1").arg(tab));
+    setAutoDefault(false);
+    setStyleSheet(QString::fromLatin1(kBarStyle));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setFixedHeight(kBarHeight);
+    connect(this, &QPushButton::clicked, this, [this] { content_.toggleLink(tab_); });
+    showFlag();
+    linkChanged_ = content_.linkChanged.connect([this](int group) {
+        if (group == tab_) showFlag();
+    });
+}
+
+void LinkButtonView::showFlag() {
+    const bool linked = content_.linkedTabs()[static_cast<std::size_t>(tab_)];
+    setText(linked ? QStringLiteral("Ungroup") : QStringLiteral("Group"));
+    QPalette colours = palette();
+    colours.setColor(QPalette::ButtonText, linked ? kLinkedColour : kUnlinkedColour);
+    setPalette(colours);
+}
+
+} // namespace vantor::surface

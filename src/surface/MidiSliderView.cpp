@@ -1,0 +1,63 @@
+#include "surface/MidiSliderView.h"
+
+#include "surface/ContentView.h"
+#include "surface/SliderCell.h"
+#include "surface/SliderPosition.h"
+
+#include <QGridLayout>
+#include <QSignalBlocker>
+#include <QSlider>
+
+namespace vantor::surface {
+
+namespace {
+
+constexpr int kColumns = 3;
+constexpr int kRowSpacing = 20;
+constexpr int kCellHeight = 70;
+
+QString sliderObjectName(int index) { return QStringLiteral("slider.%1").arg(index, 2, 10, QLatin1Char('0')); }
+
+} // namespace
+
+MidiSliderView::MidiSliderView(ContentView& content, int tab, QWidget* parent)
+    : QWidget(parent),
+      content_(content),
+      tab_(tab),
+      range_(sliderRange(tab, static_cast<int>(content.sliderValues().size()))) {
+    setObjectName(QStringLiteral("midiSliderView.%1").arg(tab));
+    auto* grid = new QGridLayout(this);
+    grid->setVerticalSpacing(kRowSpacing);
+    for (int column = 0; column < kColumns; ++column) grid->setColumnStretch(column, 1);
+
+    const auto& labels = content_.sliderLabels();
+    for (int index = range_.start; index < range_.end; ++index) {
+        const int k = index - range_.start;
+        const auto label = QString::fromStdString(labels[static_cast<std::size_t>(index)]);
+        const SliderCell cell = makeSliderCell(label, sliderObjectName(index), this);
+        cell.cell->setFixedHeight(kCellHeight);
+        cell.cell->setMinimumWidth(10);
+        grid->addWidget(cell.cell, k / kColumns, k % kColumns);
+        sliders_.push_back(cell.slider);
+        connect(cell.slider, &QSlider::valueChanged, this,
+                [this, index](int value) { content_.editSlider(tab_, index, value); });
+    }
+    showAllValues();
+
+    valueChanged_ = content_.sliderValueChanged.connect([this](int index) { showValue(index); });
+    valuesReplaced_ = content_.sliderValuesReplaced.connect([this] { showAllValues(); });
+}
+
+void MidiSliderView::showValue(int index) {
+    if (index < range_.start || index >= range_.end) return;
+    QSlider* slider = sliders_[static_cast<std::size_t>(index - range_.start)];
+    // The core wrote this value; showing it must not report it back as an edit.
+    const QSignalBlocker blocker(slider);
+    slider->setValue(sliderPosition(content_.sliderValues()[static_cast<std::size_t>(index)]));
+}
+
+void MidiSliderView::showAllValues() {
+    for (int index = range_.start; index < range_.end; ++index) showValue(index);
+}
+
+} // namespace vantor::surface

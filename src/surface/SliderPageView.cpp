@@ -1,0 +1,26 @@
+#include "surface/SliderPageView.h"
+
+#include "modes/PageModeSwitchesView.h"
+#include "surface/LinkButtonView.h"
+#include "surface/MidiSliderView.h"
+
+#include <QVBoxLayout>
+
+namespace vantor::surface {
+
+namespace {
+constexpr int kTopSpace = 20;
+}
+
+SliderPageView::SliderPageView(ContentView& content, int tab, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("sliderPage.%1").arg(tab));
+    auto* column = new QVBoxLayout(this);
+    column->setSpacing(4);
+    column->addSpacing(kTopSpace);
+    column->addWidget(new MidiSliderView(content, tab, this));
+    column->addWidget(new LinkButtonView(content, tab, this));
+    column->addWidget(new modes::PageModeSwitchesView(content, this));
+    column->addStretch();
+}
+
+} // namespace vantor::surface

@@ -1,0 +1,45 @@
+#include "surface/StatusHeaderView.h"
+
+#include "modes/PageModeSwitchesView.h"
+#include "surface/ContentView.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vantor::surface {
+
+namespace {
+
+QString statusText(const midi::MidiManager& manager) {
+    const auto& name = manager.connectedDeviceName();
+    return name ? QString::fromStdString(*name) : QStringLiteral("Not Connected");
+}
+
+} // namespace
+
+StatusHeaderView::StatusHeaderView(ContentView& content, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("statusHeader"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+
+    auto* status = new QLabel(statusText(content.midiManager()), this);
+    status->setObjectName(QStringLiteral("statusLine"));
+    QFont headline = status->font();
+    headline.setBold(true);
+    headline.setPointSizeF(headline.pointSizeF() * 1.3);
+    status->setFont(headline);
+    status->setAlignment(Qt::AlignCenter);
+    status->setMargin(6);
+    column->addWidget(status);
+
+    auto* dice = new QPushButton(QStringLiteral("dice"), this);
+    dice->setObjectName(QStringLiteral("diceButton"));
+    dice->setAutoDefault(false);
+    connect(dice, &QPushButton::clicked, this, [&content] { content.rollDice(); });
+    column->addWidget(dice, 0, Qt::AlignHCenter);
+
+    column->addWidget(new modes::HeaderModeSwitchesView(content, this));
+}
+
+} // namespace vantor::surface
