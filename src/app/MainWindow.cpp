@@ -54,7 +54,7 @@ void MainWindow::showSurface() {
     if (!isFirstLaunch_) return;
     isFirstLaunch_ = false;
     contentView_ = new surface::ContentViewWidget(seams_.midiService, seams_.mainQueue, seams_.console,
-                                                  seams_.random, this);
+                                                  seams_.random, seams_.makeCameraManager, this);
     // Gone at once rather than at the next turn of the event loop.
     delete takeCentralWidget();
     setCentralWidget(contentView_);

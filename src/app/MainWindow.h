@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AboutWindow.h"
+#include "camera/CameraManagerFactory.h"
 #include "core/Console.h"
 #include "core/Lifetime.h"
 #include "core/MainQueue.h"
@@ -25,6 +26,9 @@ struct WindowSeams {
     MainQueue& mainQueue;
     Console& console;
     RandomSource& random;
+    // The camera manager, built when the control surface is first shown;
+    // empty: no camera panel.
+    camera::CameraManagerFactory makeCameraManager = {};
 };
 
 // The program's window. It opens on the splash; 1.5 s after the splash is

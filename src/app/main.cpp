@@ -1,5 +1,8 @@
 #include "app/DarkLook.h"
 #include "app/MainWindow.h"
+#include "camera/CameraManager.h"
+#include "camera/NoHandDetector.h"
+#include "platform/camera/DefaultCamera.h"
 #include "platform/midi/SystemMidiService.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QuitOnSignal.h"
@@ -23,7 +26,16 @@ int main(int, char** argv) {
     vantor::platform::GetrandomSource random;
     vantor::platform::QtMainQueue mainQueue;
 
-    vantor::app::MainWindow window({*midiService, mainQueue, console, random});
+    // Built after the splash, with the control surface. Until the hand-pose
+    // runtime is in, no hand is ever found: the picture shows and the
+    // camera panel's sliders work by hand. The window, and with it the
+    // manager and its worker, goes before the queue and the application.
+    const auto makeCameraManager = [&mainQueue, &console] {
+        return std::make_unique<vantor::camera::CameraManager>(vantor::platform::makeDefaultCaptureSession(),
+                                                               std::make_unique<vantor::camera::NoHandDetector>(),
+                                                               mainQueue, console);
+    };
+    vantor::app::MainWindow window({*midiService, mainQueue, console, random, makeCameraManager});
     window.show();
     return QApplication::exec();
 }

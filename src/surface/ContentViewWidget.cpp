@@ -1,6 +1,8 @@
 #include "surface/ContentViewWidget.h"
 
 #include "app/Artwork.h"
+#include "camera/CameraControlView.h"
+#include "camera/CameraManager.h"
 #include "surface/ContentView.h"
 #include "surface/QtText.h"
 #include "surface/SliderPageView.h"
@@ -27,8 +29,12 @@ constexpr QPoint kLogoShift(-310, -310);
 } // namespace
 
 ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& mainQueue, Console& console,
-                                     RandomSource& random, QWidget* parent)
-    : QWidget(parent), content_(std::make_unique<ContentView>(midiService, mainQueue, console, random)) {
+                                     RandomSource& random, camera::CameraManagerFactory makeCameraManager,
+                                     QWidget* parent)
+    : QWidget(parent),
+      content_(std::make_unique<ContentView>(midiService, mainQueue, console, random)),
+      console_(console),
+      makeCameraManager_(std::move(makeCameraManager)) {
     setObjectName(QStringLiteral("contentView"));
 
     auto* column = new QVBoxLayout(this);
@@ -92,6 +98,13 @@ void ContentViewWidget::showSelectedTab(int tag) {
     if (found == tagOfIndex_.end()) return;
     const QSignalBlocker blocker(tabs_);
     tabs_->setCurrentIndex(static_cast<int>(found - tagOfIndex_.begin()));
+}
+
+void ContentViewWidget::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (cameraManager_ || !makeCameraManager_) return;
+    cameraManager_ = makeCameraManager_();
+    gesturePage_->layout()->addWidget(new camera::CameraControlView(*cameraManager_, *content_, console_, gesturePage_));
 }
 
 void ContentViewWidget::resizeEvent(QResizeEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "camera/CameraManagerFactory.h"
 #include "core/Console.h"
 #include "core/MainQueue.h"
 #include "core/RandomSource.h"
@@ -25,22 +26,27 @@ class StatusHeaderView;
 // The control surface on screen: the status header, the 800 x 500 tab view
 // (five slider pages, "gesture" and "utility") and the logo "2". It builds
 // and owns the core's ContentView, so building this widget is what builds
-// the MidiManager and looks up the destination.
+// the MidiManager and looks up the destination. The first time it is shown
+// it also builds the window's one CameraManager (not started) and puts the
+// camera panel into the gesture tab; without a factory that tab stays empty.
 class ContentViewWidget : public QWidget {
     Q_OBJECT
 
 public:
     ContentViewWidget(midi::MidiService& midiService, MainQueue& mainQueue, Console& console, RandomSource& random,
-                      QWidget* parent = nullptr);
+                      camera::CameraManagerFactory makeCameraManager = {}, QWidget* parent = nullptr);
     ~ContentViewWidget() override;
 
     ContentView& content() { return *content_; }
+    // Null until the surface is first shown (and without a factory).
+    camera::CameraManager* cameraManager() const { return cameraManager_.get(); }
 
-    // The gesture tab's page (tag 6). It is empty; the camera panel goes
-    // into its layout.
+    // The gesture tab's page (tag 6); the camera panel is put into it when
+    // the surface is first shown.
     QWidget* gesturePage() const { return gesturePage_; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -49,6 +55,10 @@ private:
     void placeLogo();
 
     std::unique_ptr<ContentView> content_;
+    Console& console_;
+    camera::CameraManagerFactory makeCameraManager_;
+    // Outlives the camera panel: the destructor deletes the views first.
+    std::unique_ptr<camera::CameraManager> cameraManager_;
     StatusHeaderView* header_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QWidget* gesturePage_ = nullptr;

@@ -35,6 +35,7 @@ using vantor::camera::JointPoint;
 using vantor::camera::VideoFrame;
 using vantor::midi::NrpnMessage;
 using vantor::uitest::Destination;
+using vantor::uitest::WindowHarness;
 namespace testing = vantor::testing;
 
 namespace {
@@ -410,6 +411,23 @@ private Q_SLOTS:
         panel.session->startRunning();
         QVERIFY(panel.session->deliver(testing::numberedFrame(2)));
         panel.deliverNoHand();
+    }
+
+    void gestureTabOfTheWindowRunsTheCameraWhileSelected() {
+        WindowHarness harness;
+        harness.passSplash();
+        CameraManager* manager = harness.view().cameraManager();
+        QVERIFY(manager);
+        QVERIFY(!manager->session().isRunning()); // built, not started
+        harness.selectTab(vantor::surface::kGestureTabTag);
+        QTRY_VERIFY(manager->session().isRunning());
+        QVERIFY(harness.find<CameraControlView>(QStringLiteral("cameraControlView"), harness.view().gesturePage()));
+
+        harness.find<QSlider>(QStringLiteral("cameraRow.1.slider"))->setValue(CameraControlView::kSliderSteps);
+        QCOMPARE(harness.takeNrpns(), (Sent{{0, 4, 16383}}));
+
+        harness.selectTab(vantor::surface::kUtilityTabTag);
+        QVERIFY(!manager->session().isRunning());
     }
 
     void workerPicturesDoNotQueueUpBehindABusyInterface() {

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "app/MainWindow.h"
+#include "camera/CameraManager.h"
 #include "midi/NrpnDecoder.h"
 #include "support/ConsoleRecorder.h"
 #include "support/ManualMainQueue.h"
 #include "support/RecordingMidiService.h"
+#include "support/ScriptedCaptureSession.h"
+#include "support/ScriptedHandPoseDetector.h"
 #include "support/ScriptedRandom.h"
 #include "surface/ContentView.h"
 #include "surface/ContentViewWidget.h"
@@ -24,7 +27,14 @@ struct Fakes {
     testing::ConsoleRecorder console;
     testing::ScriptedRandom random;
 
-    app::WindowSeams seams() { return {midi, queue, console, random}; }
+    // The camera panel runs on a scripted session without a thread.
+    app::WindowSeams seams() {
+        return {midi, queue, console, random, [this] {
+                    return std::make_unique<camera::CameraManager>(std::make_unique<testing::ScriptedCaptureSession>(),
+                                                                   std::make_unique<testing::ScriptedHandPoseDetector>(),
+                                                                   queue, console);
+                }};
+    }
 };
 
 enum class Destination { Present, Absent };
