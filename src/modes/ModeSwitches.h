@@ -18,7 +18,7 @@ enum class ModeSwitchKind { WatchesFlag, ActsOnPress };
 // slider page.
 enum class ModeSwitchPlace { Header, SliderPage };
 
-struct ModeSwitchSpec {
+struct ModeSwitchInfo {
     ModeSwitchId id;
     std::string_view viewName; // the view's name, for object names and tests
     std::string_view key;      // short stable key, e.g. "regen2"
@@ -33,7 +33,7 @@ struct ModeSwitchSpec {
 // In the order they are shown: two in the header, then five on each page.
 // Two "on" labels begin with a space; the "pulse" switch is the one whose
 // "on" number is the higher of its pair.
-inline constexpr std::array<ModeSwitchSpec, kModeSwitchCount> kModeSwitches{{
+inline constexpr std::array<ModeSwitchInfo, kModeSwitchCount> kModeSwitches{{
     {ModeSwitchId::Voice, "VoiceModeToggleView", "voice", "Voice allocation B", "Voice allocation A", 130, 131,
      ModeSwitchKind::WatchesFlag, ModeSwitchPlace::Header},
     {ModeSwitchId::Drum, "DrumModeToggleView", "drum", "drum assign on", "drum assign off", 132, 133,
@@ -50,9 +50,9 @@ inline constexpr std::array<ModeSwitchSpec, kModeSwitchCount> kModeSwitches{{
      105, ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
 }};
 
-constexpr const ModeSwitchSpec& modeSwitch(ModeSwitchId id) { return kModeSwitches[static_cast<std::size_t>(id)]; }
-constexpr std::string_view labelFor(const ModeSwitchSpec& spec, bool on) { return on ? spec.labelOn : spec.labelOff; }
-constexpr int numberFor(const ModeSwitchSpec& spec, bool on) { return on ? spec.numberOn : spec.numberOff; }
+constexpr const ModeSwitchInfo& modeSwitch(ModeSwitchId id) { return kModeSwitches[static_cast<std::size_t>(id)]; }
+constexpr std::string_view labelFor(const ModeSwitchInfo& info, bool on) { return on ? info.labelOn : info.labelOff; }
+constexpr int numberFor(const ModeSwitchInfo& info, bool on) { return on ? info.numberOn : info.numberOff; }
 
 // The switch and state a number announces, for decoding what was sent.
 struct ModeNumber {
@@ -60,9 +60,9 @@ struct ModeNumber {
     bool on;
 };
 constexpr std::optional<ModeNumber> modeNumber(int number) {
-    for (const auto& spec : kModeSwitches) {
-        if (spec.numberOn == number) return ModeNumber{spec.id, true};
-        if (spec.numberOff == number) return ModeNumber{spec.id, false};
+    for (const auto& info : kModeSwitches) {
+        if (info.numberOn == number) return ModeNumber{info.id, true};
+        if (info.numberOff == number) return ModeNumber{info.id, false};
     }
     return std::nullopt;
 }

@@ -7,9 +7,9 @@ namespace vantor::modes {
 
 ModeToggleView::ModeToggleView(surface::ContentView& content, ModeSwitchId id, QWidget* parent)
     : QCheckBox(parent), content_(content), id_(id) {
-    const ModeSwitchSpec& spec = modeSwitch(id);
-    setObjectName(QStringLiteral("modeSwitch.") + surface::qtText(spec.key));
-    setAccessibleDescription(surface::qtText(spec.viewName));
+    const ModeSwitchInfo& info = modeSwitch(id);
+    setObjectName(QStringLiteral("modeSwitch.") + surface::qtText(info.key));
+    setAccessibleDescription(surface::qtText(info.viewName));
     // `clicked` comes from the user only; the check mark itself is always
     // drawn from the core's flag.
     connect(this, &QCheckBox::clicked, this, [this] {

@@ -9,18 +9,18 @@ ModeWatchers::ModeWatchers(MainQueue& mainQueue, FlagReader readFlag, Announce a
     selectedTabChanged(selectedTab);
 }
 
-bool ModeWatchers::liveOnTab(const ModeSwitchSpec& spec, int tag) {
-    if (spec.kind != ModeSwitchKind::WatchesFlag) return false;
-    return spec.place == ModeSwitchPlace::Header ? tag != surface::kGestureTabTag : surface::isSliderTab(tag);
+bool ModeWatchers::liveOnTab(const ModeSwitchInfo& info, int tag) {
+    if (info.kind != ModeSwitchKind::WatchesFlag) return false;
+    return info.place == ModeSwitchPlace::Header ? tag != surface::kGestureTabTag : surface::isSliderTab(tag);
 }
 
 void ModeWatchers::selectedTabChanged(int tag) {
-    for (const auto& spec : kModeSwitches) {
-        Watcher& watcher = state(spec.id);
-        const bool live = liveOnTab(spec, tag);
+    for (const auto& info : kModeSwitches) {
+        Watcher& watcher = state(info.id);
+        const bool live = liveOnTab(info, tag);
         // A switch coming on screen shows the flag as it is now; changes made
         // while it was away are not announced.
-        if (live && !watcher.live) watcher.seen = readFlag_(spec.id);
+        if (live && !watcher.live) watcher.seen = readFlag_(info.id);
         watcher.live = live;
     }
 }

@@ -36,7 +36,7 @@ private:
         bool pending = false; // an announcement is queued
     };
 
-    static bool liveOnTab(const ModeSwitchSpec& spec, int tag);
+    static bool liveOnTab(const ModeSwitchInfo& info, int tag);
     void check(ModeSwitchId id);
     Watcher& state(ModeSwitchId id) { return watchers_[static_cast<std::size_t>(id)]; }
     const Watcher& state(ModeSwitchId id) const { return watchers_[static_cast<std::size_t>(id)]; }

@@ -26,10 +26,10 @@ QString barStyle(bool highlighted) {
 
 RegenButtonView::RegenButtonView(surface::ContentView& content, QWidget* parent)
     : QPushButton(parent), content_(content) {
-    const ModeSwitchSpec& spec = modeSwitch(ModeSwitchId::Regen);
-    setObjectName(QStringLiteral("modeSwitch.") + surface::qtText(spec.key));
-    setAccessibleDescription(surface::qtText(spec.viewName));
-    setText(surface::qtText(spec.labelOff));
+    const ModeSwitchInfo& info = modeSwitch(ModeSwitchId::Regen);
+    setObjectName(QStringLiteral("modeSwitch.") + surface::qtText(info.key));
+    setAccessibleDescription(surface::qtText(info.viewName));
+    setText(surface::qtText(info.labelOff));
     setAutoDefault(false);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     setMaximumHeight(kMaximumHeight);

@@ -9,7 +9,7 @@ TEST_F(ContentState, AFreshSurfaceStartsFromItsInitialValuesAndSendsNothing) {
     build();
     EXPECT_EQ(view->sliderValues(), std::vector<double>(43, 0.0));
     EXPECT_EQ(view->linkedTabs(), (std::array<bool, 6>{}));
-    for (const auto& spec : modes::kModeSwitches) EXPECT_FALSE(view->modeFlag(spec.id)) << spec.viewName;
+    for (const auto& info : modes::kModeSwitches) EXPECT_FALSE(view->modeFlag(info.id)) << info.viewName;
     EXPECT_EQ(view->modButtonPressed(), std::vector<bool>(7, false));
     EXPECT_TRUE(view->nrpnButtonStates().empty());
     EXPECT_EQ(view->selectedTab(), 0);

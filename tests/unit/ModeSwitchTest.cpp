@@ -23,11 +23,11 @@ class ModeSwitchTable : public ::testing::TestWithParam<LabelCase> {};
 
 TEST_P(ModeSwitchTable, LabelsAndNumbersAreTheInstrumentsOwn) {
     const auto& row = GetParam();
-    const auto& spec = modes::modeSwitch(row.id);
-    EXPECT_EQ(modes::labelFor(spec, true), row.on);
-    EXPECT_EQ(modes::labelFor(spec, false), row.off);
-    EXPECT_EQ(modes::numberFor(spec, true), row.numberOn);
-    EXPECT_EQ(modes::numberFor(spec, false), row.numberOff);
+    const auto& info = modes::modeSwitch(row.id);
+    EXPECT_EQ(modes::labelFor(info, true), row.on);
+    EXPECT_EQ(modes::labelFor(info, false), row.off);
+    EXPECT_EQ(modes::numberFor(info, true), row.numberOn);
+    EXPECT_EQ(modes::numberFor(info, false), row.numberOff);
 }
 
 INSTANTIATE_TEST_SUITE_P(
