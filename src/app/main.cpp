@@ -3,6 +3,7 @@
 #include "camera/CameraManager.h"
 #include "camera/NoHandDetector.h"
 #include "platform/camera/DefaultCamera.h"
+#include "platform/handpose/MediaPipeHandDetector.h"
 #include "platform/midi/SystemMidiService.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QuitOnSignal.h"
@@ -10,6 +11,9 @@
 #include "platform/system/StdoutConsole.h"
 
 #include <QApplication>
+
+#include <cstdio>
+#include <string>
 
 int main(int, char** argv) {
     // The program takes no arguments: Qt sees only the program's name, so
@@ -26,14 +30,22 @@ int main(int, char** argv) {
     vantor::platform::GetrandomSource random;
     vantor::platform::QtMainQueue mainQueue;
 
-    // Built after the splash, with the control surface. Until the hand-pose
-    // runtime is in, no hand is ever found: the picture shows and the
-    // camera panel's sliders work by hand. The window, and with it the
-    // manager and its worker, goes before the queue and the application.
+    // Built after the splash, with the control surface. Without its model
+    // files (a broken installation) hand tracking is off, said once on
+    // standard error: the picture still shows and the camera panel's sliders
+    // work by hand. The window, and with it the manager and its worker, goes
+    // before the queue and the application.
     const auto makeCameraManager = [&mainQueue, &console] {
+        std::string error;
+        std::unique_ptr<vantor::camera::HandPoseDetector> detector =
+            vantor::platform::makeMediaPipeHandDetector(error);
+        if (!detector) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            std::fflush(stderr);
+            detector = std::make_unique<vantor::camera::NoHandDetector>();
+        }
         return std::make_unique<vantor::camera::CameraManager>(vantor::platform::makeDefaultCaptureSession(),
-                                                               std::make_unique<vantor::camera::NoHandDetector>(),
-                                                               mainQueue, console);
+                                                               std::move(detector), mainQueue, console);
     };
     vantor::app::MainWindow window({*midiService, mainQueue, console, random, makeCameraManager});
     window.show();
