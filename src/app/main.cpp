@@ -20,6 +20,8 @@ int main(int, char** argv) {
     // no option can change what it does.
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.vantor2.Vantor2"));
     vantor::app::applyDarkLook(application);
     vantor::platform::QuitOnSignal quitOnSignal;
 

@@ -27,6 +27,11 @@ constexpr int kChannel = 0;
 // a row's menu sits right on its slider, with a little air between rows.
 constexpr int kRowSpacing = 6;
 
+// What a screen reader calls each row's slider, in the order of the rows
+// (the order of TrackedValue).
+constexpr std::array<const char*, kTrackedValueCount> kRowValueNames{
+    "thumb height", "index finger height", "middle finger height", "pinch", "tilt"};
+
 QString rowName(std::size_t row, const char* part) { return QStringLiteral("cameraRow.%1.%2").arg(row).arg(part); }
 
 int sliderPosition(double value) {
@@ -56,6 +61,8 @@ CameraControlView::CameraControlView(CameraManager& cameraManager, surface::Cont
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // It follows the focus through the rows; it is no Tab stop itself.
+    scroll->setFocusPolicy(Qt::NoFocus);
     outer->addWidget(scroll);
 
     auto* column = new QWidget(scroll);
@@ -95,6 +102,8 @@ void CameraControlView::buildRow(std::size_t row, QWidget* parent) {
     picker->setObjectName(rowName(row, "picker"));
     picker->setFixedWidth(kPickerWidth);
     picker->setAccessibleName(QStringLiteral("variables"));
+    const QString valueName = QString::fromLatin1(kRowValueNames[row]);
+    picker->setAccessibleDescription(QStringLiteral("the parameter %1 drives").arg(valueName));
     for (std::size_t index = 0; index < surface::kSliderLabels.size(); ++index) {
         picker->addItem(surface::qtText(surface::kSliderLabels[index]), surface::nrpnOfSlider(index));
     }
@@ -112,6 +121,7 @@ void CameraControlView::buildRow(std::size_t row, QWidget* parent) {
     slider->setObjectName(rowName(row, "slider"));
     slider->setRange(0, kSliderSteps);
     slider->setPageStep(kSliderSteps / 10);
+    slider->setAccessibleName(valueName);
     connect(slider, &QSlider::valueChanged, this, [this, row](int position) {
         cameraManager_.setSliderValue(row, static_cast<double>(position) / kSliderSteps);
     });
