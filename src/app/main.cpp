@@ -32,15 +32,16 @@ int main(int, char** argv) {
     vantor::platform::GetrandomSource random;
     vantor::platform::QtMainQueue mainQueue;
 
-    // Built after the splash, with the control surface. Without its model
-    // files (a broken installation) hand tracking is off, said once on
-    // standard error: the picture still shows and the camera panel's sliders
-    // work by hand. The window, and with it the manager and its worker, goes
-    // before the queue and the application.
+    // Built after the splash, with the control surface. The hand models are
+    // read when the camera delivers its first picture. Without their files
+    // (a broken installation) hand tracking is off, said once on standard
+    // error: the picture still shows and the camera panel's sliders work by
+    // hand. The window, and with it the manager and its worker, goes before
+    // the queue and the application.
     const auto makeCameraManager = [&mainQueue, &console] {
         std::string error;
         std::unique_ptr<vantor::camera::HandPoseDetector> detector =
-            vantor::platform::makeMediaPipeHandDetector(error);
+            vantor::platform::makeDeferredMediaPipeHandDetector(error);
         if (!detector) {
             std::fprintf(stderr, "%s\n", error.c_str());
             std::fflush(stderr);

@@ -1,5 +1,9 @@
 #include "MediaPipeHandDetector.h"
 
+#include "camera/DeferredHandPoseDetector.h"
+
+#include <cstdio>
+
 #include <filesystem>
 #include <system_error>
 
@@ -76,6 +80,27 @@ std::unique_ptr<camera::HandPoseDetector> makeMediaPipeHandDetector(std::string&
                                                             handpose::ModelVariant::Lite, detail);
     if (!detector) error = "Hand tracking unavailable: " + detail;
     return detector;
+}
+
+std::unique_ptr<camera::HandPoseDetector> makeDeferredMediaPipeHandDetector(std::string& error) {
+    const std::string directory = handpose::defaultModelsDirectory();
+    for (const auto& path : {handpose::palmModelPath(directory, handpose::ModelVariant::Lite),
+                             handpose::landmarkModelPath(directory, handpose::ModelVariant::Lite)}) {
+        std::error_code failed;
+        if (!std::filesystem::is_regular_file(path, failed)) {
+            error = "Hand tracking unavailable: cannot open " + path;
+            return nullptr;
+        }
+    }
+    return std::make_unique<camera::DeferredHandPoseDetector>([] {
+        std::string loadError;
+        auto detector = makeMediaPipeHandDetector(loadError);
+        if (!detector) {
+            std::fprintf(stderr, "%s\n", loadError.c_str());
+            std::fflush(stderr);
+        }
+        return detector;
+    });
 }
 
 } // namespace vantor::platform

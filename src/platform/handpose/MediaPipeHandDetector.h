@@ -49,4 +49,10 @@ namespace vantor::platform {
 // executable); nullptr with `error` set when hand tracking is unavailable.
 std::unique_ptr<camera::HandPoseDetector> makeMediaPipeHandDetector(std::string& error);
 
+// The program's camera detector: the same, but its models are read only
+// when the camera delivers its first picture. Missing model files are found
+// now (nullptr, `error` set); a file that turns out unreadable or corrupt
+// then prints `error`'s line on standard error and no hand is ever found.
+std::unique_ptr<camera::HandPoseDetector> makeDeferredMediaPipeHandDetector(std::string& error);
+
 } // namespace vantor::platform
