@@ -1,8 +1,8 @@
 // The real program, started as the user starts it: it ends cleanly on a
 // quit signal in every state, during the splash and with the surface up.
 
-#include "../ChildProcess.h"
-#include "../JackServer.h"
+#include "ChildProcess.h"
+#include "JackServer.h"
 
 #include "platform/jack/JackHandles.h"
 

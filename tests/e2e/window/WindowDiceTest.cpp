@@ -2,8 +2,8 @@
 // server and the stand-in destination vantor2-monitor, which prints every
 // NRPN it receives.
 
-#include "../ChildProcess.h"
-#include "../JackServer.h"
+#include "ChildProcess.h"
+#include "JackServer.h"
 
 #include "app/MainWindow.h"
 #include "platform/midi/SystemMidiService.h"
