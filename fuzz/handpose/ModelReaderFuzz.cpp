@@ -1,8 +1,8 @@
 // The model reader and network check on arbitrary bytes: every input must be
 // either accepted as a consistent network or refused with a message, without
 // a crash, a leak or a read outside the input.
-#include "NetworkPlan.h"
-#include "TfliteModel.h"
+#include "platform/tflite/NetworkPlan.h"
+#include "platform/tflite/TfliteModel.h"
 
 #include <cstddef>
 #include <cstdint>

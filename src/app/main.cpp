@@ -1,5 +1,5 @@
-#include "app/DarkLook.h"
-#include "app/MainWindow.h"
+#include "ui/shell/DarkLook.h"
+#include "ui/shell/MainWindow.h"
 #include "camera/CameraManager.h"
 #include "camera/NoHandDetector.h"
 #include "platform/camera/DefaultCamera.h"

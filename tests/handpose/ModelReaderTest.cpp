@@ -4,8 +4,8 @@
 #include "TestData.h"
 #include "TinyModel.h"
 
-#include "platform/handpose/NetworkPlan.h"
-#include "platform/handpose/TfliteModel.h"
+#include "platform/tflite/NetworkPlan.h"
+#include "platform/tflite/TfliteModel.h"
 #include "platform/handpose/XnnNetwork.h"
 
 #include <gmock/gmock.h>

@@ -5,9 +5,9 @@
 
 #include "WindowHarness.h"
 
-#include "camera/CameraControlView.h"
+#include "ui/camera/CameraControlView.h"
 #include "camera/CameraManager.h"
-#include "camera/CameraPreview.h"
+#include "ui/camera/CameraPreview.h"
 #include "camera/WorkerCaptureSession.h"
 #include "support/HandFrames.h"
 #include "support/ScriptedCaptureSession.h"

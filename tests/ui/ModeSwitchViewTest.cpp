@@ -3,9 +3,9 @@
 
 #include "WindowHarness.h"
 
-#include "modes/ModeToggleView.h"
-#include "modes/RegenButtonView.h"
-#include "surface/LinkButtonView.h"
+#include "ui/modes/ModeToggleView.h"
+#include "ui/modes/RegenButtonView.h"
+#include "ui/surface/LinkButtonView.h"
 
 #include <QCheckBox>
 #include <QPushButton>

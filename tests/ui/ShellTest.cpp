@@ -3,7 +3,7 @@
 
 #include "WindowHarness.h"
 
-#include "app/StartupView.h"
+#include "ui/shell/StartupView.h"
 
 #include <QAction>
 #include <QLabel>

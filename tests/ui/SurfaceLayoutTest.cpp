@@ -3,8 +3,8 @@
 
 #include "WindowHarness.h"
 
-#include "modes/ModeToggleView.h"
-#include "surface/MidiSliderView.h"
+#include "ui/modes/ModeToggleView.h"
+#include "ui/surface/MidiSliderView.h"
 
 #include <QLabel>
 #include <QPushButton>

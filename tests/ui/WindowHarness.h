@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MainWindow.h"
+#include "ui/shell/MainWindow.h"
 #include "camera/CameraManager.h"
 #include "midi/NrpnDecoder.h"
 #include "support/ConsoleRecorder.h"
@@ -10,7 +10,7 @@
 #include "support/ScriptedHandPoseDetector.h"
 #include "support/ScriptedRandom.h"
 #include "surface/ContentView.h"
-#include "surface/ContentViewWidget.h"
+#include "ui/surface/ContentViewWidget.h"
 
 #include <QTabWidget>
 #include <QWidget>

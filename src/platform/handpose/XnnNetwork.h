@@ -1,6 +1,6 @@
 #pragma once
 
-#include "NetworkPlan.h"
+#include "platform/tflite/NetworkPlan.h"
 
 #include <cstddef>
 #include <memory>

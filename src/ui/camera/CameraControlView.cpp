@@ -1,10 +1,10 @@
-#include "camera/CameraControlView.h"
+#include "ui/camera/CameraControlView.h"
 
-#include "camera/CameraPreview.h"
+#include "ui/camera/CameraPreview.h"
 #include "camera/CameraValueScale.h"
 #include "surface/ContentView.h"
 #include "surface/ParameterCatalogue.h"
-#include "surface/QtText.h"
+#include "ui/widgets/QtText.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -105,7 +105,7 @@ void CameraControlView::buildRow(std::size_t row, QWidget* parent) {
     const QString valueName = QString::fromLatin1(kRowValueNames[row]);
     picker->setAccessibleDescription(QStringLiteral("the parameter %1 drives").arg(valueName));
     for (std::size_t index = 0; index < surface::kSliderLabels.size(); ++index) {
-        picker->addItem(surface::qtText(surface::kSliderLabels[index]), surface::nrpnOfSlider(index));
+        picker->addItem(widgets::qtText(surface::kSliderLabels[index]), surface::nrpnOfSlider(index));
     }
     picker->setCurrentIndex(picker->findData(nrpnAssignments_[row]));
     label->setBuddy(picker);

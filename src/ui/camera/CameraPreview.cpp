@@ -1,4 +1,4 @@
-#include "camera/CameraPreview.h"
+#include "ui/camera/CameraPreview.h"
 
 #include <QHideEvent>
 #include <QPainter>

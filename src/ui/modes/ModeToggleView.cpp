@@ -1,15 +1,15 @@
-#include "modes/ModeToggleView.h"
+#include "ui/modes/ModeToggleView.h"
 
 #include "surface/ContentView.h"
-#include "surface/QtText.h"
+#include "ui/widgets/QtText.h"
 
 namespace vantor::modes {
 
 ModeToggleView::ModeToggleView(surface::ContentView& content, ModeSwitchId id, QWidget* parent)
     : QCheckBox(parent), content_(content), id_(id) {
     const ModeSwitchInfo& info = modeSwitch(id);
-    setObjectName(QStringLiteral("modeSwitch.") + surface::qtText(info.key));
-    setAccessibleDescription(surface::qtText(info.viewName));
+    setObjectName(QStringLiteral("modeSwitch.") + widgets::qtText(info.key));
+    setAccessibleDescription(widgets::qtText(info.viewName));
     // `clicked` comes from the user only; the check mark itself is always
     // drawn from the core's flag.
     connect(this, &QCheckBox::clicked, this, [this] {
@@ -25,7 +25,7 @@ ModeToggleView::ModeToggleView(surface::ContentView& content, ModeSwitchId id, Q
 void ModeToggleView::showFlag() {
     const bool on = content_.modeFlag(id_);
     setChecked(on);
-    setText(surface::qtText(labelFor(modeSwitch(id_), on)));
+    setText(widgets::qtText(labelFor(modeSwitch(id_), on)));
 }
 
 } // namespace vantor::modes

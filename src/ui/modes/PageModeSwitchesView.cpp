@@ -1,7 +1,7 @@
-#include "modes/PageModeSwitchesView.h"
+#include "ui/modes/PageModeSwitchesView.h"
 
-#include "modes/ModeToggleView.h"
-#include "modes/RegenButtonView.h"
+#include "ui/modes/ModeToggleView.h"
+#include "ui/modes/RegenButtonView.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

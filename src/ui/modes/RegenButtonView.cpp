@@ -1,8 +1,8 @@
-#include "modes/RegenButtonView.h"
+#include "ui/modes/RegenButtonView.h"
 
 #include "modes/ModeSwitches.h"
 #include "surface/ContentView.h"
-#include "surface/QtText.h"
+#include "ui/widgets/QtText.h"
 
 namespace vantor::modes {
 
@@ -27,9 +27,9 @@ QString barStyle(bool highlighted) {
 RegenButtonView::RegenButtonView(surface::ContentView& content, QWidget* parent)
     : QPushButton(parent), content_(content) {
     const ModeSwitchInfo& info = modeSwitch(ModeSwitchId::Regen);
-    setObjectName(QStringLiteral("modeSwitch.") + surface::qtText(info.key));
-    setAccessibleDescription(surface::qtText(info.viewName));
-    setText(surface::qtText(info.labelOff));
+    setObjectName(QStringLiteral("modeSwitch.") + widgets::qtText(info.key));
+    setAccessibleDescription(widgets::qtText(info.viewName));
+    setText(widgets::qtText(info.labelOff));
     setAutoDefault(false);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     setMaximumHeight(kMaximumHeight);

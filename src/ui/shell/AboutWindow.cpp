@@ -1,6 +1,7 @@
-#include "app/AboutWindow.h"
+#include "ui/shell/AboutWindow.h"
 
-#include "app/Artwork.h"
+#include "ui/shell/ShellArtwork.h"
+#include "ui/widgets/Artwork.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -51,7 +52,7 @@ AboutWindow::AboutWindow(QWidget* parent)
     front->setContentsMargins(kMargin, kMargin, kMargin, 0);
     front->addStretch();
     auto* row = new QHBoxLayout;
-    row->addWidget(new ArtworkView(artwork::kAscii1, kArtSize, Qt::AlignLeft | Qt::AlignBottom, this), 1);
+    row->addWidget(new widgets::ArtworkView(kAscii1, kArtSize, Qt::AlignLeft | Qt::AlignBottom, this), 1);
     row->addStretch();
     front->addLayout(row, 1);
     auto* name = blackLabel(QStringLiteral("vantor*2"), this);

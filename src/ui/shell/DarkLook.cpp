@@ -1,4 +1,4 @@
-#include "app/DarkLook.h"
+#include "ui/shell/DarkLook.h"
 
 #include <QApplication>
 #include <QPalette>

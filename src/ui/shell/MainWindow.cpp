@@ -1,8 +1,8 @@
-#include "app/MainWindow.h"
+#include "ui/shell/MainWindow.h"
 
-#include "app/AboutWindow.h"
-#include "app/StartupView.h"
-#include "surface/ContentViewWidget.h"
+#include "ui/shell/AboutWindow.h"
+#include "ui/shell/StartupView.h"
+#include "ui/surface/ContentViewWidget.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AboutWindow.h"
+#include "ui/shell/AboutWindow.h"
 #include "camera/CameraManagerFactory.h"
 #include "core/Console.h"
 #include "core/Lifetime.h"

@@ -1,6 +1,7 @@
-#include "app/StartupView.h"
+#include "ui/shell/StartupView.h"
 
-#include "app/Artwork.h"
+#include "ui/shell/ShellArtwork.h"
+#include "ui/widgets/Artwork.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -44,7 +45,7 @@ StartupView::StartupView(std::function<void()> firstShown, QWidget* parent)
     artLayer->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     artLayer->addStretch();
     auto* row = new QHBoxLayout;
-    auto* art = new ArtworkView(artwork::kAscii1, kArtSize, Qt::AlignLeft | Qt::AlignBottom, this);
+    auto* art = new widgets::ArtworkView(kAscii1, kArtSize, Qt::AlignLeft | Qt::AlignBottom, this);
     art->setObjectName(QStringLiteral("splashArt"));
     row->addWidget(art, 1);
     row->addStretch();

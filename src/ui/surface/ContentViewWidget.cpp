@@ -1,13 +1,13 @@
-#include "surface/ContentViewWidget.h"
+#include "ui/surface/ContentViewWidget.h"
 
-#include "app/Artwork.h"
-#include "camera/CameraControlView.h"
+#include "ui/widgets/Artwork.h"
+#include "ui/camera/CameraControlView.h"
 #include "camera/CameraManager.h"
 #include "surface/ContentView.h"
-#include "surface/QtText.h"
-#include "surface/SliderPageView.h"
-#include "surface/SlidersTabView.h"
-#include "surface/StatusHeaderView.h"
+#include "ui/widgets/QtText.h"
+#include "ui/surface/SliderPageView.h"
+#include "ui/surface/SlidersTabView.h"
+#include "ui/surface/StatusHeaderView.h"
 
 #include <QSignalBlocker>
 #include <QTabWidget>
@@ -25,6 +25,11 @@ constexpr QSize kLogoSize(200, 200);
 // The logo's centre sits this far left of and above the window's centre,
 // over the upper-left part of the column.
 constexpr QPoint kLogoShift(-310, -310);
+
+// Our pictures, bundled by this folder's build as Qt resources.
+const QString kLogo = QStringLiteral(":/artwork/2.svg");
+const QString kGestureIcon = QStringLiteral(":/artwork/gesture.svg");
+const QString kUtilityIcon = QStringLiteral(":/artwork/utility.svg");
 
 } // namespace
 
@@ -49,14 +54,14 @@ ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& 
     tabs_->setIconSize(QSize(16, 16));
     for (int tab = 0; tab < static_cast<int>(kTabsConfig.size()); ++tab) {
         addPage(new SliderPageView(*content_, tab, tabs_), tab,
-                qtText(kTabsConfig[static_cast<std::size_t>(tab)].title), QIcon());
+                widgets::qtText(kTabsConfig[static_cast<std::size_t>(tab)].title), QIcon());
     }
     gesturePage_ = new QWidget(tabs_);
     gesturePage_->setObjectName(QStringLiteral("gesturePage"));
     new QVBoxLayout(gesturePage_);
-    addPage(gesturePage_, kGestureTabTag, QStringLiteral("gesture"), app::artworkIcon(app::artwork::kGestureIcon));
+    addPage(gesturePage_, kGestureTabTag, QStringLiteral("gesture"), widgets::artworkIcon(kGestureIcon));
     auto* utility = new SlidersTabView(*content_, tabs_);
-    addPage(utility, kUtilityTabTag, QStringLiteral("utility"), app::artworkIcon(app::artwork::kUtilityIcon));
+    addPage(utility, kUtilityTabTag, QStringLiteral("utility"), widgets::artworkIcon(kUtilityIcon));
     column->addWidget(tabs_, 0, Qt::AlignHCenter);
     column->addStretch();
 
@@ -68,7 +73,7 @@ ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& 
     selectedTabChanged_ = content_->selectedTabChanged.connect([this](int tag) { showSelectedTab(tag); });
     showSelectedTab(content_->selectedTab());
 
-    logo_ = new app::ArtworkView(app::artwork::kLogo, kLogoSize, Qt::AlignCenter, this);
+    logo_ = new widgets::ArtworkView(kLogo, kLogoSize, Qt::AlignCenter, this);
     logo_->setObjectName(QStringLiteral("logo"));
     logo_->resize(kLogoSize);
     // Over the tab view but under the header, whose switch labels it would

@@ -14,7 +14,7 @@
 
 class QTabWidget;
 
-namespace vantor::app {
+namespace vantor::widgets {
 class ArtworkView;
 }
 
@@ -62,7 +62,7 @@ private:
     StatusHeaderView* header_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QWidget* gesturePage_ = nullptr;
-    app::ArtworkView* logo_ = nullptr;
+    widgets::ArtworkView* logo_ = nullptr;
     std::vector<int> tagOfIndex_; // tab view index -> page tag
     Signal<int>::Connection selectedTabChanged_;
 };

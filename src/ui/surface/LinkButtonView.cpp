@@ -1,4 +1,4 @@
-#include "surface/LinkButtonView.h"
+#include "ui/surface/LinkButtonView.h"
 
 #include "surface/ContentView.h"
 

@@ -1,8 +1,8 @@
-#include "surface/MidiSliderView.h"
+#include "ui/surface/MidiSliderView.h"
 
 #include "surface/ContentView.h"
-#include "surface/SliderCell.h"
-#include "surface/SliderPosition.h"
+#include "ui/surface/SliderCell.h"
+#include "ui/surface/SliderPosition.h"
 
 #include <QGridLayout>
 #include <QSignalBlocker>

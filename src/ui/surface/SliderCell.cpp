@@ -1,6 +1,6 @@
-#include "surface/SliderCell.h"
+#include "ui/surface/SliderCell.h"
 
-#include "surface/SliderPosition.h"
+#include "ui/surface/SliderPosition.h"
 
 #include <QLabel>
 #include <QSlider>

@@ -1,8 +1,8 @@
-#include "surface/SliderPageView.h"
+#include "ui/surface/SliderPageView.h"
 
-#include "modes/PageModeSwitchesView.h"
-#include "surface/LinkButtonView.h"
-#include "surface/MidiSliderView.h"
+#include "ui/modes/PageModeSwitchesView.h"
+#include "ui/surface/LinkButtonView.h"
+#include "ui/surface/MidiSliderView.h"
 
 #include <QVBoxLayout>
 

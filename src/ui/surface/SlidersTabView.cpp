@@ -1,9 +1,9 @@
-#include "surface/SlidersTabView.h"
+#include "ui/surface/SlidersTabView.h"
 
 #include "surface/ContentView.h"
-#include "surface/SliderCell.h"
-#include "surface/SliderPosition.h"
-#include "surface/QtText.h"
+#include "ui/surface/SliderCell.h"
+#include "ui/surface/SliderPosition.h"
+#include "ui/widgets/QtText.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -31,7 +31,7 @@ SlidersTabView::SlidersTabView(ContentView& content, QWidget* parent) : QWidget(
     sliderRow->setSpacing(kSliderSpacing);
     sliderRow->addStretch();
     for (std::size_t position = 0; position < kUtilitySliderLabels.size(); ++position) {
-        const SliderCell cell = makeSliderCell(qtText(kUtilitySliderLabels[position]),
+        const SliderCell cell = makeSliderCell(widgets::qtText(kUtilitySliderLabels[position]),
                                                QStringLiteral("utilitySlider.%1").arg(position), this);
         cell.slider->setFixedWidth(kSliderWidth);
         sliderRow->addWidget(cell.cell);
@@ -48,7 +48,7 @@ SlidersTabView::SlidersTabView(ContentView& content, QWidget* parent) : QWidget(
     buttonRow->addStretch();
     for (std::size_t position = 0; position < kUtilityCommands.size(); ++position) {
         const auto& command = kUtilityCommands[position];
-        auto* button = new QPushButton(qtText(command.label), this);
+        auto* button = new QPushButton(widgets::qtText(command.label), this);
         button->setObjectName(QStringLiteral("utilityCommand.%1").arg(position));
         button->setAutoDefault(false);
         buttonRow->addWidget(button);

@@ -1,6 +1,6 @@
-#include "surface/StatusHeaderView.h"
+#include "ui/surface/StatusHeaderView.h"
 
-#include "modes/PageModeSwitchesView.h"
+#include "ui/modes/PageModeSwitchesView.h"
 #include "surface/ContentView.h"
 
 #include <QLabel>

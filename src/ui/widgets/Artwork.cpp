@@ -1,11 +1,11 @@
-#include "app/Artwork.h"
+#include "ui/widgets/Artwork.h"
 
 #include <QPainter>
 #include <QPixmap>
 #include <QStyle>
 #include <QSvgRenderer>
 
-namespace vantor::app {
+namespace vantor::widgets {
 
 QIcon artworkIcon(const QString& resource) {
     QSvgRenderer renderer(resource);
@@ -42,4 +42,4 @@ void ArtworkView::paintEvent(QPaintEvent*) {
     renderer_->render(&painter, target);
 }
 
-} // namespace vantor::app
+} // namespace vantor::widgets

@@ -7,17 +7,12 @@
 
 class QSvgRenderer;
 
-namespace vantor::app {
+namespace vantor::widgets {
 
-// The program's pictures, drawn by us and bundled as Qt resources.
-namespace artwork {
-inline const QString kLogo = QStringLiteral(":/artwork/2.svg");
-inline const QString kAscii1 = QStringLiteral(":/artwork/ascii1.svg");
-inline const QString kGestureIcon = QStringLiteral(":/artwork/gesture.svg");
-inline const QString kUtilityIcon = QStringLiteral(":/artwork/utility.svg");
-} // namespace artwork
+// Our pictures are SVG files drawn by us and bundled as Qt resources by the
+// views that draw them (":/artwork/<name>.svg").
 
-// An icon drawn from one of the pictures above.
+// An icon drawn from one of those pictures.
 QIcon artworkIcon(const QString& resource);
 
 // One picture, resizable and fitted into at most `maximum` with its aspect
@@ -42,4 +37,4 @@ private:
     Qt::Alignment alignment_;
 };
 
-} // namespace vantor::app
+} // namespace vantor::widgets

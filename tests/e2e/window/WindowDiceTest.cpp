@@ -5,14 +5,14 @@
 #include "ChildProcess.h"
 #include "JackServer.h"
 
-#include "app/MainWindow.h"
+#include "ui/shell/MainWindow.h"
 #include "platform/midi/SystemMidiService.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/system/GetrandomSource.h"
 #include "support/ConsoleRecorder.h"
 #include "support/ScriptedRandom.h"
 #include "surface/ContentView.h"
-#include "surface/ContentViewWidget.h"
+#include "ui/surface/ContentViewWidget.h"
 
 #include <QLabel>
 #include <QPushButton>
