@@ -8,6 +8,9 @@ MidiManager::MidiManager(MidiService& service) : service_(service) {
     midiClient_ = service_.createClient(kClientName);
     outPort_ = service_.createOutputPort(midiClient_, kOutPortName);
     findDestination(kDestinationName);
+    destinationLost_ = service_.destinationLost.connect([this](EndpointRef lost) {
+        if (connectedEndpoint_ == lost) forgetDestination();
+    });
 }
 
 void MidiManager::findDestination(std::string_view name) {
@@ -29,6 +32,21 @@ void MidiManager::findDestination(std::string_view name) {
 void MidiManager::sendNRPN(std::int64_t value, std::int64_t parameter, int channel, EndpointRef destination) {
     const NrpnBytes bytes = encodeNrpn(value, parameter, channel);
     lastSendResult_ = service_.send(outPort_, destination, bytes);
+    switch (lastSendResult_) {
+    case SendResult::DestinationGone:
+    case SendResult::ServiceGone:
+        if (connectedEndpoint_ == destination) forgetDestination();
+        break;
+    case SendResult::QueueFull: nrpnLost.emit(); break;
+    default: break;
+    }
+}
+
+void MidiManager::forgetDestination() {
+    if (!connectedEndpoint_) return;
+    connectedEndpoint_.reset();
+    connectedDeviceName_.reset();
+    connectionLost.emit();
 }
 
 } // namespace vantor::midi

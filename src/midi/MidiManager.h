@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Signal.h"
 #include "midi/MidiService.h"
 
 #include <cstdint>
@@ -12,7 +13,9 @@ namespace vantor::midi {
 // The program's one gateway to MIDI: a client, one output port, and the
 // destination named "vantor*2", looked up once when the manager is built.
 // Nothing re-scans later: a device attached afterwards is used only by a
-// manager built afterwards. Main thread only.
+// manager built afterwards. A destination that goes away is forgotten for
+// good, so that every later send takes the callers' not-connected path
+// instead of vanishing without a word. Main thread only.
 class MidiManager {
 public:
     static constexpr std::string_view kClientName = "MidiClient";
@@ -20,14 +23,18 @@ public:
     static constexpr std::string_view kDestinationName = "vantor*2";
 
     explicit MidiManager(MidiService& service);
+    MidiManager(const MidiManager&) = delete;
+    MidiManager& operator=(const MidiManager&) = delete;
 
     // Records the first destination, in enumeration order, whose port name or
     // client name equals `name` exactly (whole text, case-sensitive).
     void findDestination(std::string_view name);
 
     // Sends the four Control Change messages of an NRPN to `destination`
-    // through the output port. Reports nothing: a vanished destination or a
-    // failed service makes the send fail silently.
+    // through the output port. When the service answers that the connected
+    // destination or the service itself is gone, the destination is
+    // forgotten (connectionLost); an NRPN refused by a full output queue is
+    // counted (nrpnLost). Nothing is retried.
     void sendNRPN(std::int64_t value, std::int64_t parameter, int channel, EndpointRef destination);
 
     ClientRef midiClient() const { return midiClient_; }
@@ -37,10 +44,17 @@ public:
     std::optional<EndpointRef> connectedEndpoint() const { return connectedEndpoint_; }
     bool isConnected() const { return connectedEndpoint_.has_value(); }
 
+    // Told once, when a connected destination is forgotten.
+    Signal<> connectionLost;
+    // Told for every NRPN the full output queue refused.
+    Signal<> nrpnLost;
+
     // Result of the latest send, for tests and benchmarks only.
     SendResult lastSendResult() const { return lastSendResult_; }
 
 private:
+    void forgetDestination();
+
     MidiService& service_;
     ClientRef midiClient_ = 0;
     PortRef outPort_ = 0;
@@ -48,6 +62,7 @@ private:
     std::optional<EndpointRef> connectedEndpoint_;
     PortRef inPort_ = 0;
     SendResult lastSendResult_ = SendResult::NoDestination;
+    Signal<EndpointRef>::Connection destinationLost_;
 };
 
 } // namespace vantor::midi

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Signal.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -24,8 +26,9 @@ struct DestinationNames {
     std::optional<std::string> client;
 };
 
-// What happened to one send. The program fails silently whatever the result;
-// tests and benchmarks look at it.
+// What happened to one send. DestinationGone and ServiceGone mean that no
+// later send to that destination can arrive; QueueFull means this one was
+// refused whole because the output queue is full, and later ones may pass.
 enum class SendResult { Sent, NoDestination, DestinationGone, ServiceGone, QueueFull, DriverError };
 
 // The calls the program makes into the operating system's MIDI service.
@@ -44,6 +47,12 @@ public:
 
     // Delivers whole MIDI messages, in order, without blocking the caller.
     virtual SendResult send(PortRef port, EndpointRef destination, std::span<const std::uint8_t> bytes) = 0;
+
+    // Told, on the main thread, of each destination that the service found
+    // gone by itself, before any send to it failed (a JACK server that shuts
+    // down takes all of its ports along). Services that find out only when
+    // sending never tell it.
+    Signal<EndpointRef> destinationLost;
 };
 
 } // namespace vantor::midi

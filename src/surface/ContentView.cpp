@@ -24,6 +24,7 @@ ContentView::ContentView(midi::MidiService& midiService, MainQueue& mainQueue, C
       console_(console),
       random_(random),
       midiManager_(midiService),
+      lostNrpnReport_(midiManager_, mainQueue, console),
       sliderLabels_(kSliderLabels.begin(), kSliderLabels.end()),
       nrpnButtonStates_(std::move(nrpnButtonStates)),
       watchers_(

@@ -5,6 +5,7 @@
 #include "core/MainQueue.h"
 #include "core/RandomSource.h"
 #include "core/Signal.h"
+#include "midi/LostNrpnReport.h"
 #include "midi/MidiManager.h"
 #include "midi/MidiService.h"
 #include "modes/ModButtons.h"
@@ -22,9 +23,10 @@ namespace vantor::surface {
 // The control surface's state and the operations that change it and send
 // it: the 43 slider values, tab linking, the seven mode flags, the mod
 // buttons, the dice and the utility tab. Constructing it builds the one
-// MidiManager, which looks up the destination. Views show this state,
-// forward the user's edits here and listen to the change signals; they keep
-// no values of their own. Main thread only.
+// MidiManager, which looks up the destination, and the report of NRPNs
+// lost to a full output queue. Views show this state, forward the user's
+// edits here and listen to the change signals; they keep no values of their
+// own. Main thread only.
 class ContentView {
 public:
     ContentView(midi::MidiService& midiService, MainQueue& mainQueue, Console& console, RandomSource& random,
@@ -112,6 +114,7 @@ private:
     Console& console_;
     RandomSource& random_;
     midi::MidiManager midiManager_;
+    midi::LostNrpnReport lostNrpnReport_;
 
     std::vector<double> sliderValues_ = std::vector<double>(kSliderCount, 0.0);
     std::vector<std::string> sliderLabels_;

@@ -16,6 +16,11 @@ void RecordingMidiService::vanish(midi::EndpointRef destination) {
     }
 }
 
+void RecordingMidiService::loseDestination(midi::EndpointRef destination) {
+    vanish(destination);
+    destinationLost.emit(destination);
+}
+
 std::vector<midi::NrpnMessage> RecordingMidiService::nrpns() const {
     std::vector<std::uint8_t> stream;
     for (const auto& sent : sends_) stream.insert(stream.end(), sent.bytes.begin(), sent.bytes.end());
@@ -68,7 +73,8 @@ midi::SendResult RecordingMidiService::send(midi::PortRef port, midi::EndpointRe
     const auto* entry = find(destination);
     if (entry == nullptr) return midi::SendResult::NoDestination;
     if (!entry->present) return midi::SendResult::DestinationGone;
-    if (failAfter_ && sends_.size() >= *failAfter_) return midi::SendResult::DriverError;
+    if (failure_ && delivered_ >= failure_->fromSend) return failure_->result;
+    ++delivered_;
     sends_.push_back({port, destination, {bytes.begin(), bytes.end()}});
     return midi::SendResult::Sent;
 }

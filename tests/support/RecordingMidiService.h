@@ -25,8 +25,11 @@ public:
                                      std::optional<std::string> clientName = std::nullopt);
     // The destination leaves the enumeration; later sends to it fail.
     void vanish(midi::EndpointRef destination);
-    // Sends after the first `count` successful ones fail with DriverError.
-    void failAfter(std::size_t count) { failAfter_ = count; }
+    // The same, and the service tells of it at once, as JACK does when its
+    // server shuts down.
+    void loseDestination(midi::EndpointRef destination);
+    // Sends after the next `after` successful ones are refused with `result`.
+    void failWith(midi::SendResult result, std::size_t after = 0) { failure_ = {result, delivered_ + after}; }
 
     const std::vector<Send>& sends() const { return sends_; }
     // Every NRPN that reached a destination, in order.
@@ -58,7 +61,12 @@ private:
     std::vector<Send> sends_;
     std::vector<std::string> clientNames_;
     std::vector<std::string> portNames_;
-    std::optional<std::size_t> failAfter_;
+    struct Failure {
+        midi::SendResult result;
+        std::size_t fromSend;
+    };
+    std::optional<Failure> failure_;
+    std::size_t delivered_ = 0; // successful sends, also those cleared since
     std::size_t enumerations_ = 0;
     midi::EndpointRef nextRef_ = 0x100;
 };

@@ -37,10 +37,18 @@ class SurfaceLayoutTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void statusLineNamesTheDestination() {
+    void statusLineNamesTheDestinationUntilItIsFoundGone() {
         WindowHarness harness;
         harness.passSplash();
-        QCOMPARE(harness.find<QLabel>(QStringLiteral("statusLine"))->text(), QStringLiteral("vantor*2"));
+        auto* status = harness.find<QLabel>(QStringLiteral("statusLine"));
+        QCOMPARE(status->text(), QStringLiteral("vantor*2"));
+
+        harness.fakes.midi.vanish(*harness.destination);
+        auto* decayA = harness.find<QSlider>(QStringLiteral("slider.03"));
+        decayA->setValue(42); // lost: this send finds the destination gone
+        QCOMPARE(status->text(), QStringLiteral("Not Connected"));
+        decayA->setValue(43);
+        QCOMPARE(harness.fakes.console.lines(), std::vector<std::string>{"No MIDI device connected."});
     }
 
     void statusLineReadsNotConnectedAndControlsStillWork() {

@@ -8,8 +8,8 @@
 
 namespace vantor::uitest {
 
-WindowHarness::WindowHarness(Destination destination) {
-    if (destination == Destination::Present) fakes.midi.addDestination("vantor*2");
+WindowHarness::WindowHarness(Destination present) {
+    if (present == Destination::Present) destination = fakes.midi.addDestination("vantor*2");
     window_ = std::make_unique<app::MainWindow>(fakes.seams());
     window_->show();
     QApplication::processEvents();

@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace vantor::uitest {
@@ -45,7 +46,7 @@ class WindowHarness {
 public:
     // Shows the window on its splash; with Present, a "vantor*2"
     // destination is there from the start.
-    explicit WindowHarness(Destination destination = Destination::Present);
+    explicit WindowHarness(Destination present = Destination::Present);
     ~WindowHarness();
 
     // Moves the queue's clock by `by`, then runs every ready task and lets
@@ -74,6 +75,7 @@ public:
     std::vector<midi::NrpnMessage> takeNrpns();
 
     Fakes fakes;
+    std::optional<midi::EndpointRef> destination; // with Present
 
 private:
     std::unique_ptr<app::MainWindow> window_;

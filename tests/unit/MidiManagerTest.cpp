@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -97,16 +98,52 @@ TEST(MidiManager, SendsTwelveBytesThroughItsPortToTheDestination) {
     }
 }
 
-TEST(MidiManager, SendingToAVanishedDestinationFailsSilently) {
+struct LossCase {
+    std::string name;
+    std::function<void(RecordingMidiService&, EndpointRef)> lose; // before two sends
+    bool forgotten;
+    int lostNrpns;
+    std::size_t delivered;
+    friend void PrintTo(const LossCase& row, std::ostream* out) { *out << row.name; }
+};
+
+class DestinationLoss : public ::testing::TestWithParam<LossCase> {};
+
+TEST_P(DestinationLoss, OnlyAGoneDestinationIsForgottenAndThatOnlyOnce) {
+    const auto& c = GetParam();
     RecordingMidiService service;
     const auto ref = service.addDestination("vantor*2");
     MidiManager manager(service);
-    service.vanish(ref);
+    int toldLost = 0;
+    int lostNrpns = 0;
+    auto lost = manager.connectionLost.connect([&] { ++toldLost; });
+    auto refused = manager.nrpnLost.connect([&] { ++lostNrpns; });
+
+    c.lose(service, ref);
     manager.sendNRPN(1, 1, 0, ref);
-    EXPECT_TRUE(service.sends().empty());
-    EXPECT_EQ(manager.lastSendResult(), SendResult::DestinationGone);
-    EXPECT_TRUE(manager.isConnected()); // nothing clears the recorded destination
+    manager.sendNRPN(2, 2, 0, ref);
+
+    EXPECT_EQ(manager.isConnected(), !c.forgotten);
+    EXPECT_EQ(manager.connectedDeviceName().has_value(), !c.forgotten);
+    EXPECT_EQ(toldLost, c.forgotten ? 1 : 0);
+    EXPECT_EQ(lostNrpns, c.lostNrpns);
+    EXPECT_EQ(service.sends().size(), c.delivered);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, DestinationLoss,
+    ::testing::Values(
+        LossCase{"destinationGoneOnSend", [](auto& service, auto ref) { service.vanish(ref); }, true, 0, 0},
+        LossCase{"serviceGoneOnSend", [](auto& service, auto) { service.failWith(SendResult::ServiceGone); }, true, 0,
+                 0},
+        LossCase{"serviceToldOfItBeforeAnySend", [](auto& service, auto ref) { service.loseDestination(ref); }, true,
+                 0, 0},
+        LossCase{"anotherDestinationLost",
+                 [](auto& service, auto) { service.loseDestination(service.addDestination("other")); }, false, 0, 2},
+        LossCase{"queueFullCountsEachNrpn", [](auto& service, auto) { service.failWith(SendResult::QueueFull); },
+                 false, 2, 0},
+        LossCase{"driverError", [](auto& service, auto) { service.failWith(SendResult::DriverError); }, false, 0, 0}),
+    [](const auto& row) { return row.param.name; });
 
 } // namespace
 } // namespace vantor::midi

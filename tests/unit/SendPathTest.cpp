@@ -34,6 +34,41 @@ TEST_F(SendPath, WithoutADestinationEverySendPrintsItsLineAndValuesAreStillStore
     EXPECT_EQ(view->sliderValues()[6], 5000.0);
 }
 
+TEST_F(SendPath, OnceTheDestinationIsFoundGoneEverySenderPrintsItsNotConnectedLine) {
+    build();
+    midi.vanish(*destination);
+    view->editSlider(0, 0, 1.0); // lost: this is how the manager finds out
+    EXPECT_FALSE(view->midiManager().isConnected());
+    EXPECT_TRUE(lines().empty());
+
+    view->editSlider(0, 0, 2.0);
+    view->setModeFlag(modes::ModeSwitchId::Voice, true);
+    queue.runAll();
+    view->pressUtilityCommand(0);
+    EXPECT_EQ(lines(), (std::vector<std::string>{"No MIDI device connected.", "MIDI endpoint not connected.",
+                                                 "No MIDI device connected."}));
+    EXPECT_TRUE(midi.sends().empty());
+}
+
+TEST_F(SendPath, NrpnsRefusedByAFullQueueAreToldAsOneLinePerBurst) {
+    using namespace std::chrono_literals;
+    build();
+    midi.failWith(midi::SendResult::QueueFull, 1);
+    for (int value = 0; value < 13; ++value) view->editSlider(0, 0, value);
+    queue.advance(midi::LostNrpnReport::kBurstLength - 1ms);
+    queue.runAll();
+    EXPECT_TRUE(lines().empty()) << "the burst is still open";
+    queue.advance(1ms);
+    queue.runAll();
+    EXPECT_EQ(lines(), std::vector<std::string>{"MIDI output queue full: 12 NRPN messages lost."});
+
+    view->editSlider(0, 0, 99.0);
+    queue.advance(midi::LostNrpnReport::kBurstLength);
+    queue.runAll();
+    EXPECT_EQ(lines().back(), "MIDI output queue full: 1 NRPN message lost.");
+    EXPECT_TRUE(view->midiManager().isConnected()) << "a full queue is not a lost destination";
+}
+
 TEST_F(SendPath, NonFiniteValuesAreNeverSentStoredOrCopied) {
     build();
     view->toggleLink(0);

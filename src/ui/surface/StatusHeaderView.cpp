@@ -23,15 +23,17 @@ StatusHeaderView::StatusHeaderView(ContentView& content, QWidget* parent) : QWid
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
 
-    auto* status = new QLabel(statusText(content.midiManager()), this);
-    status->setObjectName(QStringLiteral("statusLine"));
-    QFont headline = status->font();
+    auto& midi = content.midiManager();
+    status_ = new QLabel(statusText(midi), this);
+    status_->setObjectName(QStringLiteral("statusLine"));
+    QFont headline = status_->font();
     headline.setBold(true);
     headline.setPointSizeF(headline.pointSizeF() * 1.3);
-    status->setFont(headline);
-    status->setAlignment(Qt::AlignCenter);
-    status->setMargin(6);
-    column->addWidget(status);
+    status_->setFont(headline);
+    status_->setAlignment(Qt::AlignCenter);
+    status_->setMargin(6);
+    column->addWidget(status_);
+    connectionLost_ = midi.connectionLost.connect([this, &midi] { status_->setText(statusText(midi)); });
 
     auto* dice = new QPushButton(QStringLiteral("dice"), this);
     dice->setObjectName(QStringLiteral("diceButton"));
