@@ -115,7 +115,7 @@ TEST_F(AlsaService, AHandleKeepsNamingItsPortWhenOthersComeAndGo) {
     EXPECT_EQ(service.destinationNames(synth).client, "vantor*2");
 }
 
-TEST_F(AlsaService, TheManagerFindsAUsbSynthByItsClientName) {
+TEST_F(AlsaService, TheManagerFindsAUsbSynthByItsClientNameAndForgetsItOnceUnplugged) {
     addClient(20, "keyboard");
     addClient(24, "vantor*2");
     addPort(20, 0, kWritable, "vantor*2 MIDI 1"); // a port suffix is no match
@@ -123,7 +123,15 @@ TEST_F(AlsaService, TheManagerFindsAUsbSynthByItsClientName) {
     midi::MidiManager manager(service);
     ASSERT_TRUE(manager.isConnected());
     EXPECT_EQ(manager.connectedDeviceName(), "vantor*2");
-    EXPECT_EQ(AlsaMidiService::addressOf(*manager.connectedEndpoint()), (SequencerAddress{24, 0}));
+    const auto synth = *manager.connectedEndpoint();
+    EXPECT_EQ(AlsaMidiService::addressOf(synth), (SequencerAddress{24, 0}));
+
+    state.clients.pop_back(); // unplugged: the kernel removes its client and ports
+    state.ports.erase(24);
+    manager.sendNRPN(1, 1, 0, synth);
+    EXPECT_EQ(manager.lastSendResult(), SendResult::DestinationGone);
+    EXPECT_FALSE(manager.isConnected());
+    EXPECT_TRUE(state.buffered.empty());
 }
 
 class AlsaSend : public AlsaService {
@@ -199,7 +207,8 @@ TEST_P(AlsaSendFailure, ReportsWhyAndLeavesNothingBufferedForLater) {
 INSTANTIATE_TEST_SUITE_P(
     Errors, AlsaSendFailure,
     ::testing::Values(FailureCase{"destinationUnpluggedWhileQueuing", true, -ENOENT, SendResult::DestinationGone},
-                      FailureCase{"destinationUnpluggedWhileDraining", false, -ENXIO, SendResult::DestinationGone},
+                      FailureCase{"deviceOutputClosedWhileDraining", false, -ENODEV, SendResult::DestinationGone},
+                      FailureCase{"ourClientCannotWrite", false, -ENXIO, SendResult::ServiceGone},
                       FailureCase{"kernelPoolFull", false, -EAGAIN, SendResult::QueueFull},
                       FailureCase{"otherError", true, -EINVAL, SendResult::DriverError}),
     [](const auto& row) { return row.param.name; });

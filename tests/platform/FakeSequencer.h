@@ -2,12 +2,15 @@
 
 #include "platform/alsa/Sequencer.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <map>
 
 namespace vantor::platform::alsa {
 
 // A sequencer whose clients and ports the test lays out, and which records
-// every event sent through it.
+// every event sent through it. Like the kernel, draining stops at the first
+// event whose destination client or port does not exist, with -ENOENT.
 class FakeSequencer : public Sequencer {
 public:
     struct Sent {
@@ -49,13 +52,23 @@ public:
     int drainOutput() override {
         ++state_.drains;
         if (state_.drainError != 0) return state_.drainError;
-        state_.delivered.insert(state_.delivered.end(), state_.buffered.begin(), state_.buffered.end());
-        state_.buffered.clear();
+        while (!state_.buffered.empty()) {
+            if (!exists(state_.buffered.front().to)) return -ENOENT;
+            state_.delivered.push_back(state_.buffered.front());
+            state_.buffered.erase(state_.buffered.begin());
+        }
         return 0;
     }
     void dropOutput() override { state_.buffered.clear(); }
 
 private:
+    bool exists(SequencerAddress address) const {
+        const auto& ports = state_.ports[address.client];
+        return std::any_of(state_.clients.begin(), state_.clients.end(),
+                           [&](const auto& client) { return client.client == address.client; }) &&
+               std::any_of(ports.begin(), ports.end(), [&](const auto& port) { return port.port == address.port; });
+    }
+
     State& state_;
 };
 

@@ -28,14 +28,32 @@ bool isDestination(const alsa::SequencerPortInfo& port) {
            (port.capability & SND_SEQ_PORT_CAP_NO_EXPORT) == 0;
 }
 
+// What a failed output or drain means. Our events are direct (no queue),
+// so the kernel delivers each one inside write() and write() returns the
+// first failure (sound/core/seq/seq_clientmgr.c: snd_seq_write ->
+// snd_seq_client_enqueue_event -> snd_seq_deliver_single_event); libasound
+// hands that errno on unchanged (snd_seq_drain_output returns the negative
+// result of the hw write).
+//   ENOENT  the destination client or port does not exist (any more): the
+//           delivery starts out as -ENOENT and keeps it when the client or
+//           port lookup fails, as after a USB synthesizer was unplugged.
+//   ENODEV  a hardware port whose device output is already closed (seq_midi.c,
+//           event_process_midi): the device is going away and its port follows.
+//   ENXIO   our own client can no longer write (not open for output, no
+//           output pool, output refused): nothing we send gets anywhere.
+//   EAGAIN, ENOMEM, ENOSPC  no room in a pool or in the receiver's FIFO: this
+//           event is lost, later ones may pass.
+// Anything else (EPERM from a port that stopped taking writes, EINVAL from a
+// driver that took less than the whole message) says nothing about later
+// sends, so the destination is kept.
 midi::SendResult resultOf(int error) {
     switch (-error) {
     case ENOENT:
-    case ENXIO: return midi::SendResult::DestinationGone;
+    case ENODEV: return midi::SendResult::DestinationGone;
+    case ENXIO: return midi::SendResult::ServiceGone;
     case EAGAIN:
     case ENOMEM:
     case ENOSPC: return midi::SendResult::QueueFull;
-    case ENODEV: return midi::SendResult::ServiceGone;
     default: return midi::SendResult::DriverError;
     }
 }
