@@ -25,12 +25,13 @@ int main(int, char** argv) {
     vantor::app::applyDarkLook(application);
     vantor::platform::QuitOnSignal quitOnSignal;
 
+    vantor::platform::QtMainQueue mainQueue;
     // Opening the MIDI client and looking up the destination wait until the
-    // control surface is built, after the splash.
-    const auto midiService = vantor::platform::makeSystemMidiService();
+    // control surface is built, after the splash. The service tells of a
+    // JACK server that shut down through the queue, so it goes first.
+    const auto midiService = vantor::platform::makeSystemMidiService(mainQueue);
     vantor::platform::StdoutConsole console;
     vantor::platform::GetrandomSource random;
-    vantor::platform::QtMainQueue mainQueue;
 
     // Built after the splash, with the control surface. The hand models are
     // read when the camera delivers its first picture. Without their files

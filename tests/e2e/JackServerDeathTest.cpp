@@ -62,6 +62,7 @@ TEST_P(JackServerDeath, TheSenderKeepsRunningWhenTheServerDiesMidStream) {
     }
     killer.join();
     EXPECT_TRUE(service->serverGone()) << "no shutdown notice within 30 s, after " << sends << " sends";
+    EXPECT_FALSE(manager.isConnected()) << "the manager forgets a destination whose server is gone";
 
     // A fresh lookup finds nothing, and closing everything returns.
     EXPECT_EQ(service->destinationCount(), 0u);

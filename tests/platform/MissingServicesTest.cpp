@@ -1,5 +1,6 @@
 #include "midi/MidiManager.h"
 #include "platform/midi/SystemMidiService.h"
+#include "support/ManualMainQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,8 @@ TEST(MissingServices, NoServerMeansNoDestinationsAndNotAWord) {
     bool connected = true;
     midi::SendResult result = midi::SendResult::Sent;
     {
-        const auto service = makeSystemMidiService();
+        testing::ManualMainQueue queue;
+        const auto service = makeSystemMidiService(queue);
         midi::MidiManager manager(*service);
         connected = manager.isConnected();
         count = service->destinationCount();

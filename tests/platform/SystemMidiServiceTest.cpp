@@ -71,9 +71,9 @@ TEST_F(Composite, SendsReachOnlyTheBackendOfTheDestinationThroughItsOwnPort) {
     EXPECT_EQ(jack->nrpns(), (std::vector<midi::NrpnMessage>{{0, 12, 300}}));
 }
 
-TEST_F(Composite, AHandleOutlivesChangesInTheOtherBackend) {
+TEST_F(Composite, AHandleOutlivesChangesInTheOtherBackendUntilItsOwnIsLost) {
     const auto keyboard = alsa->addDestination("keyboard", "keyboard");
-    jack->addDestination("in", "vantor*2");
+    const auto jackSynth = jack->addDestination("in", "vantor*2");
     midi::MidiManager manager(*service);
     const auto synth = *manager.connectedEndpoint();
 
@@ -84,6 +84,11 @@ TEST_F(Composite, AHandleOutlivesChangesInTheOtherBackend) {
     EXPECT_EQ(service->destinationAt(2), synth);
     EXPECT_EQ(service->destinationNames(synth).client, "vantor*2");
     EXPECT_EQ(service->send(manager.outPort(), synth, midi::encodeNrpn(1, 1, 0)), SendResult::Sent);
+
+    alsa->loseDestination(keyboard); // the same handle number on the other backend
+    EXPECT_TRUE(manager.isConnected());
+    jack->loseDestination(jackSynth);
+    EXPECT_FALSE(manager.isConnected());
 }
 
 TEST_F(Composite, ABackendWithoutAClientGetsNoPortAndTheOtherStillWorks) {

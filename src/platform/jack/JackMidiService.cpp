@@ -3,13 +3,17 @@
 #include "platform/jack/JackHandles.h"
 #include "platform/jack/MidiMessageLength.h"
 
+#include "core/Lifetime.h"
+
 #include <jack/midiport.h>
+#include <semaphore.h>
 
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace vantor::platform {
@@ -45,9 +49,18 @@ void silenceJackLibrary() {
 }
 
 struct JackMidiService::Impl {
+    Impl() { sem_init(&shutdownNotice, 0, 0); }
     // Closing the client first stops both callbacks before anything they
-    // touch goes away.
-    ~Impl() { client.reset(); }
+    // touch goes away; then the watcher, which the shutdown callback wakes.
+    ~Impl() {
+        client.reset();
+        if (watcher.joinable()) {
+            closing.store(true);
+            sem_post(&shutdownNotice);
+            watcher.join();
+        }
+        sem_destroy(&shutdownNotice);
+    }
 
     JackRingbufferHandle ring; // main thread writes, process callback reads
 
@@ -62,6 +75,15 @@ struct JackMidiService::Impl {
     // shared with the process callback and the shutdown callback
     std::atomic<jack_port_t*> outPort{nullptr};
     std::atomic<bool> serverGone{false};
+    // Posted by the shutdown callback (sem_post is async-signal-safe),
+    // waited on by the watcher.
+    sem_t shutdownNotice{};
+
+    // The watcher hands the server's shutdown to the main thread.
+    MainQueue* mainQueue = nullptr; // any thread
+    std::thread watcher;            // main thread starts and joins it
+    std::atomic<bool> closing{false};
+    Lifetime lifetime; // guards are made on the watcher, checked on the main thread
 
     midi::EndpointRef intern(std::string_view fullName);
     const std::string* fullName(midi::EndpointRef ref) const;
@@ -121,10 +143,32 @@ int JackMidiService::Impl::process(jack_nframes_t frames, void* self) {
 }
 
 void JackMidiService::Impl::shutdown(void* self) {
-    static_cast<Impl*>(self)->serverGone.store(true, std::memory_order_release);
+    auto& impl = *static_cast<Impl*>(self);
+    impl.serverGone.store(true, std::memory_order_release);
+    sem_post(&impl.shutdownNotice);
 }
 
 JackMidiService::JackMidiService() : impl_(std::make_unique<Impl>()) {}
+
+JackMidiService::JackMidiService(MainQueue& mainQueue) : JackMidiService() { impl_->mainQueue = &mainQueue; }
+
+void JackMidiService::watchForShutdown() {
+    auto& impl = *impl_;
+    if (impl.mainQueue == nullptr) return;
+    impl.watcher = std::thread([this, &impl] {
+        // A signal may interrupt the wait; only a post ends it.
+        while (sem_wait(&impl.shutdownNotice) != 0) continue;
+        if (impl.closing.load()) return;
+        impl.mainQueue->post(impl.lifetime.guard([this] { tellDestinationsLost(); }));
+    });
+}
+
+void JackMidiService::tellDestinationsLost() {
+    // Every port we handed out belonged to the server that is gone.
+    for (std::size_t index = 0; index < impl_->endpoints.size(); ++index) {
+        destinationLost.emit(static_cast<midi::EndpointRef>(index + 1));
+    }
+}
 
 JackMidiService::~JackMidiService() = default;
 
@@ -146,6 +190,7 @@ midi::ClientRef JackMidiService::createClient(std::string_view name) {
 
     impl.clientName = jack_get_client_name(client.get());
     impl.client = std::move(client);
+    watchForShutdown();
     return kClientRef;
 }
 

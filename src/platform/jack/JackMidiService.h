@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/MainQueue.h"
 #include "midi/MidiService.h"
 
 #include <cstddef>
@@ -21,6 +22,12 @@ namespace vantor::platform {
 // since JACK routes by connection, everything sent also reaches every other
 // destination sent to earlier. The program only ever sends to one.
 //
+// When the server shuts down (or dies), every send from then on returns
+// ServiceGone at once. Built with a main queue, the service also tells
+// destinationLost of every destination it has handed out, without waiting
+// for a send: JACK's notice runs like a signal handler and may only wake a
+// watcher thread, which hands the news to the main queue.
+//
 // destinationAt() and destinationNames() read the list that the latest
 // destinationCount() took. One client per service. All methods: main thread.
 class JackMidiService final : public midi::MidiService {
@@ -29,7 +36,10 @@ public:
     // next period. JACK's own jack_midi_dump keeps 127 events per period.
     static constexpr std::size_t kMaxEventsPerPeriod = 64;
 
+    // Finds a shut-down server only when sending.
     JackMidiService();
+    // Also tells destinationLost on `mainQueue`, which must outlive the service.
+    explicit JackMidiService(MainQueue& mainQueue);
     ~JackMidiService() override;
     JackMidiService(const JackMidiService&) = delete;
     JackMidiService& operator=(const JackMidiService&) = delete;
@@ -49,6 +59,9 @@ public:
     bool serverGone() const;                 // the server shut us down
 
 private:
+    void watchForShutdown();    // main thread, once the client is active
+    void tellDestinationsLost(); // main thread
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -5,7 +5,13 @@
 namespace vantor::platform {
 
 SystemMidiService::SystemMidiService(std::vector<std::unique_ptr<midi::MidiService>> backends)
-    : backends_(std::move(backends)), counts_(backends_.size(), 0) {}
+    : backends_(std::move(backends)), counts_(backends_.size(), 0) {
+    for (std::size_t backend = 0; backend < backends_.size(); ++backend) {
+        backendLosses_.push_back(backends_[backend]->destinationLost.connect([this, backend](midi::EndpointRef ref) {
+            if (const auto known = knownEndpoint({backend, ref})) destinationLost.emit(*known);
+        }));
+    }
+}
 
 const SystemMidiService::PerBackend* SystemMidiService::lookup(const std::vector<PerBackend>& table,
                                                                std::uint32_t ref) {
@@ -13,11 +19,16 @@ const SystemMidiService::PerBackend* SystemMidiService::lookup(const std::vector
     return &table[ref - 1];
 }
 
-midi::EndpointRef SystemMidiService::endpointFor(BackendEndpoint endpoint) {
+std::optional<midi::EndpointRef> SystemMidiService::knownEndpoint(BackendEndpoint endpoint) const {
     const auto known = std::find_if(endpoints_.begin(), endpoints_.end(), [&](const BackendEndpoint& entry) {
         return entry.backend == endpoint.backend && entry.ref == endpoint.ref;
     });
-    if (known != endpoints_.end()) return static_cast<midi::EndpointRef>(known - endpoints_.begin() + 1);
+    if (known == endpoints_.end()) return std::nullopt;
+    return static_cast<midi::EndpointRef>(known - endpoints_.begin() + 1);
+}
+
+midi::EndpointRef SystemMidiService::endpointFor(BackendEndpoint endpoint) {
+    if (const auto known = knownEndpoint(endpoint)) return *known;
     endpoints_.push_back(endpoint);
     return static_cast<midi::EndpointRef>(endpoints_.size());
 }

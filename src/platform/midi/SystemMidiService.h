@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/MainQueue.h"
 #include "midi/MidiService.h"
 
 #include <memory>
@@ -13,6 +14,7 @@ namespace vantor::platform {
 // JACK). Clients and ports are created on every service; a handle of this
 // service names one handle on each (or on one, for a destination).
 // destinationAt() reads the counts that the latest destinationCount() took.
+// A backend's destinationLost is passed on for destinations handed out here.
 // Main thread only.
 class SystemMidiService final : public midi::MidiService {
 public:
@@ -37,6 +39,7 @@ private:
     };
 
     static const PerBackend* lookup(const std::vector<PerBackend>& table, std::uint32_t ref);
+    std::optional<midi::EndpointRef> knownEndpoint(BackendEndpoint endpoint) const;
     midi::EndpointRef endpointFor(BackendEndpoint endpoint);
 
     std::vector<std::unique_ptr<midi::MidiService>> backends_;
@@ -44,10 +47,12 @@ private:
     std::vector<PerBackend> ports_;             // PortRef - 1 -> backend ports
     std::vector<BackendEndpoint> endpoints_;    // EndpointRef - 1 -> backend destination, never shrinks
     std::vector<std::size_t> counts_;           // per backend, as of the latest destinationCount()
+    std::vector<Signal<midi::EndpointRef>::Connection> backendLosses_;
 };
 
 // The services this build and this machine offer: ALSA's, then JACK's.
-// Either may be missing; the result is never null.
-std::unique_ptr<midi::MidiService> makeSystemMidiService();
+// Either may be missing; the result is never null. Losses the services
+// notice by themselves are told on `mainQueue`, which must outlive them.
+std::unique_ptr<midi::MidiService> makeSystemMidiService(MainQueue& mainQueue);
 
 } // namespace vantor::platform

@@ -1,6 +1,6 @@
 // The real window with the real MIDI backends, against a private JACK
 // server and the stand-in destination vantor2-monitor, which prints every
-// NRPN it receives.
+// NRPN it receives; last, the server dies under the window.
 
 #include "ChildProcess.h"
 #include "JackServer.h"
@@ -17,10 +17,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSlider>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
+#include <csignal>
 #include <cmath>
 #include <memory>
 
@@ -48,6 +50,35 @@ std::vector<std::string> modButtonLines(int rolls) {
 }
 
 constexpr int kMarkerParameter = 111; // "save preset", sent after everything else has run
+
+// How wide the text drawn on `label` is: the columns holding a pixel unlike
+// the background at its left edge.
+int inkWidth(QLabel* label) {
+    const QImage shot = label->grab().toImage();
+    const QColor background = shot.pixelColor(0, shot.height() / 2);
+    int first = -1;
+    int last = -1;
+    for (int x = 0; x < shot.width(); ++x) {
+        for (int y = 0; y < shot.height(); ++y) {
+            const QColor pixel = shot.pixelColor(x, y);
+            if (std::abs(pixel.lightness() - background.lightness()) > 60) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+        }
+    }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+// Whether `label` shows its text on screen: ink as wide as the text is.
+bool drawsItsText(QLabel* label) {
+    const int expected = QFontMetrics(label->font()).horizontalAdvance(label->text());
+    const int drawn = inkWidth(label);
+    if (std::abs(drawn - expected) <= 4) return true;
+    qWarning("\"%s\" is %d px wide on screen, %d px in its font", qPrintable(label->text()), drawn, expected);
+    return false;
+}
 
 // Words for a dice roll: 37 slider values, 7 mod flags, regen, regen 2.
 void scriptRoll(vantor::testing::ScriptedRandom& random, bool regen2) {
@@ -116,11 +147,32 @@ private Q_SLOTS:
         QCOMPARE(window.console.lines(), modButtonLines(2));
     }
 
+    // Last: the server goes for good. JACK's notice alone turns the status
+    // line, before anything is sent; the next move takes the not-connected path.
+    void killedServerShowsNotConnectedAndTheNextMovePrints() {
+        vantor::platform::GetrandomSource random;
+        Window window(random);
+        QVERIFY(window.build());
+        auto* status = window.find<QLabel>("statusLine");
+        QVERIFY(drawsItsText(status));
+
+        server_->kill(SIGKILL);
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Not Connected"), 30000);
+        QVERIFY(drawsItsText(status));
+        QVERIFY(window.console.lines().empty());
+
+        auto* decayA = window.find<QSlider>("slider.03");
+        const QPoint middle = decayA->rect().center();
+        QTest::mouseClick(decayA, Qt::LeftButton, {}, QPoint(decayA->width() - 4, middle.y()));
+        QVERIFY(!window.console.lines().empty());
+        QCOMPARE(window.console.lines().back(), std::string("No MIDI device connected."));
+    }
+
 private:
     // One program's worth of window over the system's MIDI service.
     struct Window {
         explicit Window(vantor::RandomSource& random)
-            : midi(vantor::platform::makeSystemMidiService()),
+            : midi(vantor::platform::makeSystemMidiService(queue)),
               window(std::make_unique<vantor::app::MainWindow>(
                   vantor::app::WindowSeams{*midi, queue, console, random})) {}
         ~Window() { window.reset(); }
@@ -161,8 +213,8 @@ private:
             content().pressUtilityCommand(0);
         }
 
-        std::unique_ptr<vantor::midi::MidiService> midi;
         vantor::platform::QtMainQueue queue;
+        std::unique_ptr<vantor::midi::MidiService> midi;
         vantor::testing::ConsoleRecorder console;
         std::unique_ptr<vantor::app::MainWindow> window;
     };
