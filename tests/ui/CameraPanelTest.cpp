@@ -245,10 +245,12 @@ private Q_SLOTS:
         QTest::keyClick(slider, Qt::Key_End);
         QCOMPARE(panel.takeNrpns(), (Sent{{0, 6, 16383}}));
 
-        slider->setValue(CameraControlView::kSliderSteps / 4);
-        QCOMPARE(panel.manager->sliderValues()[2], 0.25);
-        QCOMPARE(panel.takeNrpns(), (Sent{{0, 6, 4095}}));
-        slider->setValue(CameraControlView::kSliderSteps / 4);
+        // Each position stands for a value that sends that very number.
+        for (int position = 0; position < 16383; ++position) slider->setValue(position);
+        const Sent sent = panel.takeNrpns();
+        QCOMPARE(sent.size(), 16383u);
+        for (int position = 0; position < 16383; ++position) QCOMPARE(sent[static_cast<std::size_t>(position)].value, position);
+        slider->setValue(16382);
         QCOMPARE(panel.takeNrpns(), Sent{});
         // The drag changed only the published value, not the smoothing memory.
         QCOMPARE(panel.manager->lastValues()[2], 0.0);
@@ -270,7 +272,7 @@ private Q_SLOTS:
         panel.takeNrpns();
         panel.buildView();
         QCOMPARE(panel.takeNrpns(), Sent{});
-        QCOMPARE(panel.slider(0)->value(), 7000); // shown, though
+        QCOMPARE(panel.slider(0)->value(), 11468); // shown, though, as it would be sent (0.7 x 16383)
         QVERIFY(panel.console.lines().empty());
     }
 
@@ -423,7 +425,7 @@ private Q_SLOTS:
         QTRY_VERIFY(manager->session().isRunning());
         QVERIFY(harness.find<CameraControlView>(QStringLiteral("cameraControlView"), harness.view().gesturePage()));
 
-        harness.find<QSlider>(QStringLiteral("cameraRow.1.slider"))->setValue(CameraControlView::kSliderSteps);
+        harness.find<QSlider>(QStringLiteral("cameraRow.1.slider"))->setValue(16383);
         QCOMPARE(harness.takeNrpns(), (Sent{{0, 4, 16383}}));
 
         harness.selectTab(vantor::surface::kUtilityTabTag);

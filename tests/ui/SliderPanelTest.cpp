@@ -4,11 +4,14 @@
 
 #include "WindowHarness.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QToolTip>
 
 using namespace std::chrono_literals;
 using vantor::midi::NrpnMessage;
@@ -37,6 +40,30 @@ void drag(QSlider* slider, int x) {
         QTest::mouseMove(slider, QPoint(start.x() + (x - start.x()) * step / 4, start.y()));
     }
     QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(x, start.y()));
+}
+
+// The tool tip on screen, if any.
+QWidget* shownTip() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("QTipLabel") && widget->isVisible()) return widget;
+    }
+    return nullptr;
+}
+
+// The tip shows `value` beside the handle: just right of its centre, or
+// just left of it where the screen ends.
+bool tipShows(QSlider* slider, int value) {
+    QWidget* tip = shownTip();
+    if (!tip || QToolTip::text() != QString::number(value)) {
+        qWarning("tip %s", tip ? qPrintable(QToolTip::text()) : "hidden");
+        return false;
+    }
+    const int handle = slider->mapToGlobal(handleCentre(slider)).x();
+    if (tip->geometry().left() > handle + 8 || tip->geometry().right() < handle - 8) {
+        qWarning("tip at x %d..%d, handle at %d", tip->geometry().left(), tip->geometry().right(), handle);
+        return false;
+    }
+    return true;
 }
 
 QSlider* slider(WindowHarness& harness, int index) {
@@ -74,6 +101,50 @@ private Q_SLOTS:
         first->setFocus();
         QTest::keyClick(first, Qt::Key_End);
         QCOMPARE(harness.takeNrpns(), (std::vector<NrpnMessage>{{0, 1, 16383}}));
+    }
+
+    // Every kind of slider shows the integer it sends while moved, and
+    // reports it as its accessible value.
+    void valueShowsWhileMovedAndScreenReadersReadIt_data() {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("slider page") << 1 << "slider.10";
+        QTest::newRow("utility tab") << surface::kUtilityTabTag << "utilitySlider.1";
+        QTest::newRow("camera row") << surface::kGestureTabTag << "cameraRow.4.slider";
+    }
+    void valueShowsWhileMovedAndScreenReadersReadIt() {
+        QFETCH(int, tab);
+        QFETCH(QString, name);
+        WindowHarness harness;
+        harness.passSplash();
+        harness.selectTab(tab);
+        auto* moved = harness.find<QSlider>(name);
+
+        const QPoint start = handleCentre(moved);
+        QTest::mousePress(moved, Qt::LeftButton, {}, start);
+        QTest::mouseMove(moved, QPoint(moved->width() / 4, start.y()));
+        QVERIFY(moved->value() > 0);
+        QVERIFY(tipShows(moved, moved->value()));
+        QTest::mouseMove(moved, QPoint(moved->width() * 3 / 4, start.y()));
+        QVERIFY(tipShows(moved, moved->value()));
+        QTest::mouseRelease(moved, Qt::LeftButton, {}, QPoint(moved->width() * 3 / 4, start.y()));
+        QVERIFY(!shownTip());
+
+        moved->setFocus();
+        QTest::keyClick(moved, Qt::Key_Left);
+        QVERIFY(tipShows(moved, moved->value()));
+        QTest::keyClick(moved, Qt::Key_End);
+        QVERIFY(tipShows(moved, 16383));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(moved);
+        QCOMPARE(accessible->text(QAccessible::Value), QStringLiteral("16383"));
+        QCOMPARE(accessible->valueInterface()->currentValue().toInt(), 16383);
+        QCOMPARE(accessible->valueInterface()->maximumValue().toInt(), 16383);
+
+        QToolTip::hideText();
+        QTRY_VERIFY(!shownTip());
+        moved->setValue(1234); // as the dice or a hand frame would
+        QVERIFY(!shownTip());
+        QCOMPARE(accessible->text(QAccessible::Value), QStringLiteral("1234"));
     }
 
     void valuesWrittenByTheCoreMoveSlidersAndSendNothingFromTheView() {

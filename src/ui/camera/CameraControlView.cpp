@@ -5,6 +5,7 @@
 #include "surface/ContentView.h"
 #include "surface/ParameterCatalogue.h"
 #include "ui/widgets/QtText.h"
+#include "ui/widgets/SliderValueTip.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -15,7 +16,6 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include <cmath>
 #include <utility>
 
 namespace vantor::camera {
@@ -34,12 +34,10 @@ constexpr std::array<const char*, kTrackedValueCount> kRowValueNames{
 
 QString rowName(std::size_t row, const char* part) { return QStringLiteral("cameraRow.%1.%2").arg(row).arg(part); }
 
-int sliderPosition(double value) {
-    // Values past 1 (a wide pinch) rest at the end of the slider.
-    if (!(value > 0.0)) return 0;
-    if (value >= 1.0) return CameraControlView::kSliderSteps;
-    return static_cast<int>(std::lround(value * CameraControlView::kSliderSteps));
-}
+constexpr int kSliderMaximum = static_cast<int>(kCameraValueMaximum);
+
+// The number the row sends; values past 1 (a wide pinch) rest at the end.
+int sliderPosition(double value) { return static_cast<int>(scaledCameraValue(value).value_or(0)); }
 
 } // namespace
 
@@ -119,11 +117,14 @@ void CameraControlView::buildRow(std::size_t row, QWidget* parent) {
 
     auto* slider = new QSlider(Qt::Horizontal, parent);
     slider->setObjectName(rowName(row, "slider"));
-    slider->setRange(0, kSliderSteps);
-    slider->setPageStep(kSliderSteps / 10);
+    slider->setRange(0, kSliderMaximum);
+    // The same page step as the surface's sliders.
+    slider->setPageStep((kSliderMaximum + 1) / 16);
     slider->setAccessibleName(valueName);
+    widgets::showValueWhileMoved(slider);
     connect(slider, &QSlider::valueChanged, this, [this, row](int position) {
-        cameraManager_.setSliderValue(row, static_cast<double>(position) / kSliderSteps);
+        // p / 16383 x 16383 truncates to p again for every p in 0..16383.
+        cameraManager_.setSliderValue(row, static_cast<double>(position) / kSliderMaximum);
     });
 
     auto* pair = new QVBoxLayout;

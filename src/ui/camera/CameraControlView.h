@@ -28,7 +28,10 @@ class CameraPreview;
 //
 // A row sends whenever its value changes, whatever changed it (a hand frame,
 // the reset when the hand leaves, a drag), to the parameter its menu shows
-// at that moment. Choosing another parameter sends nothing by itself.
+// at that moment. Choosing another parameter sends nothing by itself. The
+// slider's positions are the numbers a row sends, 0..16383: it shows the
+// value as it goes out, and position p stands for the value p / 16383,
+// which sends p again.
 // The manager must outlive the panel: the camera area stops the session when
 // it goes. Main thread only.
 class CameraControlView : public QWidget {
@@ -36,8 +39,6 @@ class CameraControlView : public QWidget {
 
 public:
     static constexpr std::string_view kNoDestinationLine = "MIDI destination endpoint not connected.";
-    // Slider positions per unit of value: 0.25, 0.5 and 1 are exact positions.
-    static constexpr int kSliderSteps = 10000;
     static constexpr int kPickerWidth = 200;
 
     CameraControlView(CameraManager& cameraManager, surface::ContentView& content, Console& console,

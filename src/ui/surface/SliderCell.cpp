@@ -1,6 +1,7 @@
 #include "ui/surface/SliderCell.h"
 
 #include "ui/surface/SliderPosition.h"
+#include "ui/widgets/SliderValueTip.h"
 
 #include <QLabel>
 #include <QSlider>
@@ -30,6 +31,8 @@ SliderCell makeSliderCell(const QString& label, const QString& sliderName, QWidg
     // crawl over 16384 positions; a sixteenth of the range is usable.
     slider->setPageStep((kSliderMaximum + 1) / 16);
     slider->setAccessibleName(label);
+    // Qt's accessible value of a slider is its position: the value sent.
+    widgets::showValueWhileMoved(slider);
     caption->setBuddy(slider);
     layout->addWidget(slider);
     layout->addStretch();
