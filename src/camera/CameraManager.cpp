@@ -8,6 +8,9 @@ namespace vantor::camera {
 CameraManager::CameraManager(std::unique_ptr<CaptureSession> session, std::unique_ptr<HandPoseDetector> detector,
                              MainQueue& mainQueue, Console& console)
     : mainQueue_(mainQueue), console_(console), detector_(std::move(detector)), session_(std::move(session)) {
+    // No worker runs yet: the detector may be asked here.
+    handTrackingAvailable_ = detector_ && detector_->canFindHands();
+    workerTrackingAvailable_ = handTrackingAvailable_;
     setupCamera();
 }
 
@@ -29,8 +32,15 @@ void CameraManager::setSliderValue(std::size_t index, double value) {
     publishSliderValues(values);
 }
 
+CameraNotice CameraManager::notice() const {
+    if (!session_->hasInput()) return CameraNotice::NoCamera;
+    if (!handTrackingAvailable_) return CameraNotice::HandTrackingUnavailable;
+    return CameraNotice::None;
+}
+
 void CameraManager::captureOutput(const VideoFrame& frame) {
     const auto hands = detector_->detect(frame);
+    checkHandTracking();
     // A failed run is treated like a picture without a hand.
     if (!hands || hands->empty()) {
         postWhileAlive([this] { resetSliderValues(); });
@@ -51,6 +61,18 @@ void CameraManager::processHandPose(const HandObservation& hand) {
         applySmoothedValues(values);
         updateHandTrackingPoints(hand);
     });
+}
+
+void CameraManager::checkHandTracking() {
+    if (!workerTrackingAvailable_ || detector_->canFindHands()) return;
+    workerTrackingAvailable_ = false;
+    postWhileAlive([this] { loseHandTracking(); });
+}
+
+void CameraManager::loseHandTracking() {
+    const CameraNotice before = notice();
+    handTrackingAvailable_ = false;
+    if (notice() != before) noticeChanged_.emit(notice());
 }
 
 void CameraManager::postWhileAlive(MainQueue::Task task) {

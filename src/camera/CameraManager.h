@@ -1,5 +1,6 @@
 #pragma once
 
+#include "camera/CameraNotice.h"
 #include "camera/CaptureSession.h"
 #include "camera/HandMeasures.h"
 #include "camera/HandPoseDetector.h"
@@ -57,6 +58,11 @@ public:
     Signal<TrackedValues>& sliderValuesChanged() { return sliderValuesChanged_; }
     Signal<std::vector<TrackingPoint>>& handTrackingPointsChanged() { return handTrackingPointsChanged_; }
 
+    // What the camera area should say: no camera outranks no hand tracking,
+    // since without a picture there is nothing to track in. Told on change.
+    CameraNotice notice() const;
+    Signal<CameraNotice>& noticeChanged() { return noticeChanged_; }
+
     // The panel starts and stops it and shows its pictures.
     CaptureSession& session() { return *session_; }
 
@@ -69,6 +75,8 @@ private:
     void updateHandTrackingPoints(const HandObservation& hand); // main thread
     void resetSliderValues();                               // main thread
     void publishSliderValues(const TrackedValues& values);  // main thread
+    void checkHandTracking();                               // worker thread
+    void loseHandTracking();                                // main thread
 
     MainQueue& mainQueue_; // any thread
     Console& console_;     // any thread
@@ -78,8 +86,12 @@ private:
     std::vector<TrackingPoint> handTrackingPoints_; // main thread
     Signal<TrackedValues> sliderValuesChanged_;     // main thread
     Signal<std::vector<TrackingPoint>> handTrackingPointsChanged_; // main thread
+    bool handTrackingAvailable_ = false;            // main thread
+    Signal<CameraNotice> noticeChanged_;            // main thread
 
     const std::unique_ptr<HandPoseDetector> detector_; // worker thread
+    // The models are read with the first picture; a failure then is seen here.
+    bool workerTrackingAvailable_ = false; // worker thread
 
     // Posted tasks run only while this manager exists; the check and the
     // destruction both happen on the main thread, so they cannot race.

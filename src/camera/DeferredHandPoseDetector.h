@@ -26,6 +26,9 @@ public:
         return detector_->detect(frame);
     }
 
+    // Until the first picture it cannot know better than yes.
+    bool canFindHands() const override { return build_ || (detector_ && detector_->canFindHands()); }
+
     bool isBuilt() const { return !build_; }
 
 private:

@@ -31,11 +31,15 @@ struct HandObservation {
 };
 
 // Finds at most one hand in a frame. std::nullopt means the run failed;
-// an empty list means no hand. Called on the camera worker thread only.
+// an empty list means no hand. Called on the camera worker thread only
+// (and canFindHands() once before, on the thread that builds the camera).
 class HandPoseDetector {
 public:
     virtual ~HandPoseDetector() = default;
     virtual std::optional<std::vector<HandObservation>> detect(const VideoFrame& frame) = 0;
+    // False for a stand-in that never finds a hand, as when the hand models
+    // could not be read; the camera panel then says so.
+    virtual bool canFindHands() const { return true; }
 };
 
 } // namespace vantor::camera

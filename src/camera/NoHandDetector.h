@@ -12,6 +12,7 @@ public:
     std::optional<std::vector<HandObservation>> detect(const VideoFrame&) override {
         return std::vector<HandObservation>{};
     }
+    bool canFindHands() const override { return false; }
 };
 
 } // namespace vantor::camera

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTabWidget>
@@ -85,11 +86,13 @@ bool near(QRgb pixel, QColor colour, int tolerance = 40) {
 // the program builds them, so the panel goes before the manager and the
 // manager before the queue.
 struct Panel {
-    explicit Panel(Destination destination = Destination::Present, bool build = true) {
+    explicit Panel(Destination destination = Destination::Present, bool build = true, bool hasCamera = true,
+                   bool canFindHands = true) {
         if (destination == Destination::Present) midi.addDestination("vantor*2");
         content = std::make_unique<vantor::surface::ContentView>(midi, queue, console, random);
-        auto scriptedSession = std::make_unique<testing::ScriptedCaptureSession>();
+        auto scriptedSession = std::make_unique<testing::ScriptedCaptureSession>(hasCamera);
         auto scriptedDetector = std::make_unique<testing::ScriptedHandPoseDetector>();
+        scriptedDetector->setCanFindHands(canFindHands);
         session = scriptedSession.get();
         detector = scriptedDetector.get();
         manager = std::make_unique<CameraManager>(std::move(scriptedSession), std::move(scriptedDetector), queue,
@@ -381,6 +384,42 @@ private Q_SLOTS:
         QVERIFY(near(shot.pixel(150, 100), blue));
         QVERIFY(near(shot.pixel(150, 58), blue)); // dots are 10 px across
         QVERIFY(near(shot.pixel(150, 20), blue));
+    }
+
+    void areaSaysWhatThePictureCannot_data() {
+        QTest::addColumn<bool>("hasCamera");
+        QTest::addColumn<bool>("canFindHands");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("camera and hand models") << true << true << QString();
+        QTest::newRow("no camera") << false << true << QStringLiteral("No camera found");
+        QTest::newRow("no hand models: over the picture") << true << false << QStringLiteral("Hand tracking unavailable");
+    }
+    void areaSaysWhatThePictureCannot() {
+        QFETCH(bool, hasCamera);
+        QFETCH(bool, canFindHands);
+        QFETCH(QString, notice);
+        Panel panel(Destination::Present, true, hasCamera, canFindHands);
+        const QColor blue(0, 0, 220);
+        if (hasCamera) {
+            QVERIFY(panel.session->deliver(stripedFrame(300, 200, 0, blue, blue)));
+            QTRY_VERIFY(!panel.area()->picture().isNull());
+        }
+        auto* label = panel.area()->findChild<QLabel*>(QStringLiteral("cameraNotice"));
+        QCOMPARE(label->text(), notice);
+        QCOMPARE(label->isVisible(), !notice.isEmpty());
+
+        // Drawn white in the middle of the area, the picture (or black) around it.
+        const QImage shot = panel.area()->grab().toImage();
+        const QRect plate = label->geometry();
+        if (!notice.isEmpty()) {
+            QVERIFY(std::abs(plate.center().x() - 150) <= 1 && std::abs(plate.center().y() - 100) <= 1);
+            QVERIFY(vantor::uitest::containsColour(shot.copy(plate), Qt::white, 60));
+        }
+        QCOMPARE(vantor::uitest::containsColour(shot.copy(QRect(100, 90, 100, 20)), Qt::white, 60), !notice.isEmpty());
+        QVERIFY(near(shot.pixel(20, 20), hasCamera ? blue : QColor(Qt::black)));
+
+        QTest::mouseClick(panel.toggle(), Qt::LeftButton); // switched off: no area, no notice
+        QVERIFY(!label->isVisible());
     }
 
     void onePictureInFlightAndNoStalePictureAfterAHide() {

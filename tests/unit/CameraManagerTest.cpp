@@ -1,4 +1,5 @@
 #include "camera/CameraManager.h"
+#include "camera/DeferredHandPoseDetector.h"
 #include "camera/NoHandDetector.h"
 #include "support/ConsoleRecorder.h"
 #include "support/HandFrames.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -108,6 +110,54 @@ TEST(CameraManagerSetup, TheStandInDetectorKeepsTheValuesAtRestAndTheSlidersFree
     EXPECT_EQ(manager.sliderValues()[1], 0.7);
     EXPECT_TRUE(console.lines().empty());
 }
+
+struct NoticeCase {
+    std::string name;
+    bool hasCamera;
+    std::function<std::unique_ptr<HandPoseDetector>()> detector;
+    CameraNotice before; // the first picture
+    CameraNotice after;
+    friend void PrintTo(const NoticeCase& row, std::ostream* out) { *out << row.name; }
+};
+
+class CameraNoticeTest : public ::testing::TestWithParam<NoticeCase> {};
+
+TEST_P(CameraNoticeTest, SaysWhatThePictureCannot) {
+    const auto& c = GetParam();
+    ManualMainQueue queue;
+    ConsoleRecorder console;
+    auto owned = std::make_unique<ScriptedCaptureSession>(c.hasCamera);
+    auto* session = owned.get();
+    CameraManager manager(std::move(owned), c.detector(), queue, console);
+    std::vector<CameraNotice> told;
+    auto connection = manager.noticeChanged().connect([&](CameraNotice notice) { told.push_back(notice); });
+    EXPECT_EQ(manager.notice(), c.before);
+
+    manager.session().startRunning();
+    session->deliver();
+    session->deliver();
+    queue.runAll();
+    EXPECT_EQ(manager.notice(), c.after);
+    EXPECT_EQ(told, c.before == c.after ? std::vector<CameraNotice>{} : std::vector{c.after});
+}
+
+std::unique_ptr<HandPoseDetector> scripted() { return std::make_unique<ScriptedHandPoseDetector>(); }
+std::unique_ptr<HandPoseDetector> noHands() { return std::make_unique<NoHandDetector>(); }
+std::unique_ptr<HandPoseDetector> unreadableModels() {
+    return std::make_unique<DeferredHandPoseDetector>([] { return std::unique_ptr<HandPoseDetector>(); });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CameraNoticeTest,
+    ::testing::Values(
+        NoticeCase{"cameraAndModels", true, scripted, CameraNotice::None, CameraNotice::None},
+        NoticeCase{"noCamera", false, scripted, CameraNotice::NoCamera, CameraNotice::NoCamera},
+        NoticeCase{"noCameraNorModels", false, noHands, CameraNotice::NoCamera, CameraNotice::NoCamera},
+        NoticeCase{"modelsMissing", true, noHands, CameraNotice::HandTrackingUnavailable,
+                   CameraNotice::HandTrackingUnavailable},
+        NoticeCase{"modelsUnreadableWhenFirstRead", true, unreadableModels, CameraNotice::None,
+                   CameraNotice::HandTrackingUnavailable}),
+    [](const auto& row) { return row.param.name; });
 
 TEST_F(CameraManagerTest, SmoothsFingerValuesByOneFifthOfTheWayPerFrame) {
     const double expected[] = {0.2, 0.36, 0.488, 0.5904};

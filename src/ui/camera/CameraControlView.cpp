@@ -84,6 +84,9 @@ CameraControlView::CameraControlView(CameraManager& cameraManager, surface::Cont
     showCameraEnabled(content_.isCameraEnabled());
     for (std::size_t row = 0; row < shownValues_.size(); ++row) showValue(row, shownValues_[row]);
     preview_->setTrackingPoints(cameraManager_.handTrackingPoints());
+    const auto showNotice = [this](CameraNotice notice) { preview_->setNotice(widgets::qtText(noticeText(notice))); };
+    showNotice(cameraManager_.notice());
+    noticeChanged_ = cameraManager_.noticeChanged().connect(showNotice);
 
     valuesChanged_ =
         cameraManager_.sliderValuesChanged().connect([this](const TrackedValues& values) { refreshValues(values); });

@@ -21,8 +21,9 @@ namespace vantor::camera {
 
 class CameraPreview;
 
-// The gesture tab: the camera area (only while the camera is enabled), the
-// button that switches the camera, and one row per tracked value: a
+// The gesture tab: the camera area (only while the camera is enabled, with
+// the manager's notice over it), the button that switches the camera, and
+// one row per tracked value: a
 // "variables" menu choosing the parameter the value drives, above a 0..1
 // slider showing the value.
 //
@@ -76,6 +77,7 @@ private:
     Signal<TrackedValues>::Connection valuesChanged_;
     Signal<std::vector<TrackingPoint>>::Connection pointsChanged_;
     Signal<bool>::Connection cameraEnabledChanged_;
+    Signal<CameraNotice>::Connection noticeChanged_;
 };
 
 } // namespace vantor::camera

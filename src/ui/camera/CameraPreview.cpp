@@ -1,8 +1,10 @@
 #include "ui/camera/CameraPreview.h"
 
 #include <QHideEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QShowEvent>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <utility>
@@ -13,6 +15,21 @@ CameraPreview::CameraPreview(CaptureSession& session, QWidget* parent) : QWidget
     setFixedSize(kAreaSize);
     // paintEvent covers every pixel.
     setAttribute(Qt::WA_OpaquePaintEvent);
+
+    // Light on a dark, half-transparent plate: readable on black and over
+    // any picture alike.
+    notice_ = new QLabel(this);
+    notice_->setObjectName(QStringLiteral("cameraNotice"));
+    notice_->setAlignment(Qt::AlignCenter);
+    notice_->setMargin(6);
+    notice_->setAutoFillBackground(true);
+    QPalette colours = notice_->palette();
+    colours.setColor(QPalette::Window, QColor(0, 0, 0, 160));
+    colours.setColor(QPalette::WindowText, Qt::white);
+    notice_->setPalette(colours);
+    notice_->hide();
+    auto* centre = new QVBoxLayout(this);
+    centre->addWidget(notice_, 0, Qt::AlignCenter);
 }
 
 CameraPreview::~CameraPreview() {
@@ -22,6 +39,11 @@ CameraPreview::~CameraPreview() {
 void CameraPreview::setTrackingPoints(std::vector<TrackingPoint> points) {
     trackingPoints_ = std::move(points);
     update();
+}
+
+void CameraPreview::setNotice(const QString& text) {
+    notice_->setText(text);
+    notice_->setVisible(!text.isEmpty());
 }
 
 void CameraPreview::showEvent(QShowEvent* event) {

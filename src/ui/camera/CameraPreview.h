@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QWidget>
 
+class QLabel;
+
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -13,8 +15,10 @@
 namespace vantor::camera {
 
 // The camera area: the session's latest picture filling the widget (aspect
-// kept, overflow cropped), a gray border just inside the edge, and a red dot
-// on every tracked joint.
+// kept, overflow cropped), a gray border just inside the edge, a red dot on
+// every tracked joint, and, when there is one, a short notice centred over
+// it all ("No camera found" on black, "Hand tracking unavailable" over the
+// picture).
 //
 // The session runs while this widget is on screen: it is started when the
 // widget is shown and stopped when it is hidden. A minimised window keeps it
@@ -38,6 +42,8 @@ public:
 
     // Normalised, origin at the lower left.
     void setTrackingPoints(std::vector<TrackingPoint> points);
+    // Empty: no notice.
+    void setNotice(const QString& text);
 
     // The picture drawn now; null before the first one and after a hide.
     const QImage& picture() const { return picture_; }
@@ -61,6 +67,7 @@ private:
     std::atomic<bool> picturePending_{false};   // set on the worker, cleared on the main thread
     QImage picture_;                            // main thread
     std::vector<TrackingPoint> trackingPoints_; // main thread
+    QLabel* notice_ = nullptr;                  // main thread
 };
 
 // The part of a `picture`-sized image that fills `area` when scaled with its
