@@ -1,14 +1,24 @@
-// Start-up cost of the real program, measured from outside as a user sees
-// it: time from starting the process to the splash's first paint on the
-// screen, and resident memory once the control surface is shown.
+// Start-up and quitting of the real program, measured from outside as a user
+// sees them: time from starting the process to the splash's first paint on
+// the screen, resident memory once the control surface is shown, and time
+// from a quit (closing the window, SIGTERM, SIGINT) to the end of the process.
 //
 // The bench starts its own virtual X server (Xvfb picks a free display),
 // then for each run starts vantor2 on it, watches the root window for the
 // program's top-level window to be mapped, and samples one pixel of the
 // window until it turns white (the splash's background), then until it
-// turns dark again (the surface replaced the splash). Usage:
+// turns dark again (the surface replaced the splash). Quitting is timed
+// with a private JACK server and vantor2-monitor running, so the program's
+// JACK client is connected and must leave the graph; and, since this machine
+// may have no camera, also on vantor2-standin-camera, the same program with
+// a stand-in camera whose pictures the hand detector reads. Usage:
 //   bench_app_startup [runs]      (default 5; Google Benchmark flags that
 //                                  scripts/bench passes on are ignored)
+
+#include "ChildProcess.h"
+#include "JackServer.h"
+
+#include "platform/jack/JackHandles.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -25,6 +35,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -116,6 +127,114 @@ bool isDark(unsigned long pixel) {
 // Ignores errors from windows that vanish while being looked at.
 int quietErrors(Display*, XErrorEvent*) { return 0; }
 
+// The program's top-level window once it is mapped, or 0.
+Window awaitWindow(Display* display, Clock::time_point start) {
+    const Window root = DefaultRootWindow(display);
+    Window window = 0;
+    while (!window && Clock::now() - start < kGiveUp) {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == MapNotify && event.xmap.event == root && !event.xmap.override_redirect) {
+                window = event.xmap.window;
+            }
+        }
+        if (!window) std::this_thread::sleep_for(200us);
+    }
+    return window;
+}
+
+enum class Quit { CloseWindow, Terminate, Interrupt };
+constexpr const char* kQuitNames[] = {"closing the window", "SIGTERM", "SIGINT"};
+
+// Quits the program the way a user would and times until the process has
+// ended; -1 if it did not end within kGiveUp (it is killed then).
+double timeQuit(Display* display, Window window, pid_t pid, Quit how) {
+    const auto start = Clock::now();
+    if (how == Quit::CloseWindow) {
+        // What a window manager's close button sends.
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, window, False, NoEventMask, &event);
+        XFlush(display);
+    } else {
+        kill(pid, how == Quit::Terminate ? SIGTERM : SIGINT);
+    }
+    while (Clock::now() - start < kGiveUp) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) return millisSince(start);
+        std::this_thread::sleep_for(200us);
+    }
+    stop(pid);
+    return -1;
+}
+
+// Whether a JACK client of the program still has its output port.
+bool programPortExists() {
+    jack_status_t status{};
+    const vantor::platform::JackClientHandle probe(jack_client_open("bench-probe", JackNoStartServer, &status));
+    if (!probe) return false;
+    const vantor::platform::JackNameList ports(
+        jack_get_ports(probe.get(), "^MidiClient[^:]*:OutPort$", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput));
+    return ports && ports.get()[0] != nullptr;
+}
+
+// Waits for `line` on `fd`; false on time-out or end of output.
+bool awaitLine(int fd, const std::string& line) {
+    const auto start = Clock::now();
+    std::string buffered;
+    while (Clock::now() - start < kGiveUp) {
+        pollfd entry{fd, POLLIN, 0};
+        if (poll(&entry, 1, 100) <= 0) continue;
+        char chunk[256];
+        const ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got <= 0) return false;
+        buffered.append(chunk, static_cast<std::size_t>(got));
+        if (buffered.find(line + "\n") != std::string::npos) return true;
+    }
+    return false;
+}
+
+struct QuitRun {
+    double ms = -1;
+    bool graphClean = false;
+};
+
+// Starts `program`, waits until it is ready (`readyLine` on its standard
+// output, or else its JACK port), quits it and times the end.
+std::optional<QuitRun> measureQuit(Display* display, const std::vector<std::string>& command,
+                                   const std::string& readyLine, Quit how) {
+    const Window root = DefaultRootWindow(display);
+    XSelectInput(display, root, SubstructureNotifyMask);
+    XSync(display, True);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
+    const auto start = Clock::now();
+    const pid_t pid = spawn(command, fds[1]);
+    close(fds[1]);
+    const Window window = pid > 0 ? awaitWindow(display, start) : 0;
+    bool ready = window != 0;
+    if (ready && !readyLine.empty()) ready = awaitLine(fds[0], readyLine);
+    while (ready && readyLine.empty() && !programPortExists()) {
+        ready = Clock::now() - start < kGiveUp;
+        std::this_thread::sleep_for(10ms);
+    }
+    close(fds[0]);
+    XSelectInput(display, root, NoEventMask);
+    if (!ready) {
+        stop(pid);
+        return std::nullopt;
+    }
+    QuitRun run;
+    run.ms = timeQuit(display, window, pid, how);
+    run.graphClean = !programPortExists();
+    return run;
+}
+
 struct Run {
     double firstPaintMs = -1;
     double surfaceMs = -1;
@@ -136,17 +255,7 @@ std::optional<Run> measure(Display* display, const std::string& program) {
     const pid_t pid = spawn({program});
     if (pid <= 0) return std::nullopt;
 
-    Window window = 0;
-    while (!window && Clock::now() - start < kGiveUp) {
-        while (XPending(display)) {
-            XEvent event;
-            XNextEvent(display, &event);
-            if (event.type == MapNotify && event.xmap.event == root && !event.xmap.override_redirect) {
-                window = event.xmap.window;
-            }
-        }
-        if (!window) std::this_thread::sleep_for(200us);
-    }
+    const Window window = awaitWindow(display, start);
     if (!window) {
         stop(pid);
         return std::nullopt;
@@ -215,7 +324,6 @@ int main(int argc, char** argv) {
                     static_cast<double>(run->sharedKiB) / 1024.0);
         results.push_back(*run);
     }
-    XCloseDisplay(display);
 
     auto median = [&](auto field) {
         std::vector<double> values;
@@ -229,5 +337,59 @@ int main(int argc, char** argv) {
     std::printf("median of %d: start to splash's first paint %.1f ms (target <= 300); with the surface shown "
                 "resident %.1f MiB, without shared memory %.1f MiB (target <= 120)\n",
                 runs, paint, resident, own);
-    return 0;
+    std::fflush(stdout);
+
+    // Quitting, with a JACK server and the stand-in synthesizer running.
+    vantor::platform::silenceJackLibrary();
+    vantor::e2e::JackServer server;
+    if (!server.waitUntilReady()) {
+        std::fprintf(stderr, "bench_app_startup: jackd did not start\n");
+        XCloseDisplay(display);
+        return 1;
+    }
+    vantor::e2e::ChildProcess monitor({VANTOR_MONITOR}, vantor::e2e::ChildProcess::Output::Pipe);
+    const auto listening = monitor.readLine(std::chrono::duration_cast<std::chrono::milliseconds>(kGiveUp));
+    if (!listening || listening->rfind("listening:", 0) != 0) {
+        std::fprintf(stderr, "bench_app_startup: vantor2-monitor did not start\n");
+        XCloseDisplay(display);
+        return 1;
+    }
+    struct Subject {
+        const char* name;
+        std::vector<std::string> command;
+        const char* readyLine;
+    };
+    const Subject subjects[] = {
+        {"vantor2, surface up (no camera on this machine)", {VANTOR_PROGRAM}, ""},
+        {"stand-in camera running", {VANTOR_STANDIN_CAMERA_PROGRAM}, "camera running"},
+        {"stand-in camera, hand models still loading", {VANTOR_STANDIN_CAMERA_PROGRAM, "1"}, "camera running"}};
+    int status = 0;
+    for (const Subject& subject : subjects) {
+        for (const Quit how : {Quit::CloseWindow, Quit::Terminate, Quit::Interrupt}) {
+            std::vector<double> times;
+            for (int i = 0; i < runs; ++i) {
+                const auto run = measureQuit(display, subject.command, subject.readyLine, how);
+                if (!run || run->ms < 0) {
+                    std::fprintf(stderr, "bench_app_startup: %s did not %s\n", subject.name,
+                                 run ? "end" : "get ready");
+                    status = 1;
+                    continue;
+                }
+                if (!run->graphClean) {
+                    std::fprintf(stderr, "bench_app_startup: %s left its JACK port behind\n", subject.name);
+                    status = 1;
+                }
+                times.push_back(run->ms);
+            }
+            if (times.empty()) continue;
+            std::sort(times.begin(), times.end());
+            std::string all;
+            for (const double ms : times) all += " " + std::to_string(static_cast<int>(ms + 0.5));
+            std::printf("quit by %s, %s: median of %zu %.1f ms (target <= 300; ms:%s)\n", kQuitNames[static_cast<int>(how)],
+                        subject.name, times.size(), times[times.size() / 2], all.c_str());
+            std::fflush(stdout);
+        }
+    }
+    XCloseDisplay(display);
+    return status;
 }

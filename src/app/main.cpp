@@ -1,7 +1,5 @@
 #include "ui/shell/DarkLook.h"
 #include "ui/shell/MainWindow.h"
-#include "camera/CameraManager.h"
-#include "camera/NoHandDetector.h"
 #include "platform/camera/DefaultCamera.h"
 #include "platform/handpose/MediaPipeHandDetector.h"
 #include "platform/midi/SystemMidiService.h"
@@ -11,9 +9,6 @@
 #include "platform/system/StdoutConsole.h"
 
 #include <QApplication>
-
-#include <cstdio>
-#include <string>
 
 int main(int, char** argv) {
     // The program takes no arguments: Qt sees only the program's name, so
@@ -34,22 +29,13 @@ int main(int, char** argv) {
     vantor::platform::GetrandomSource random;
 
     // Built after the splash, with the control surface. The hand models are
-    // read when the camera delivers its first picture. Without their files
+    // read when the camera delivers its first picture; without their files
     // (a broken installation) hand tracking is off, said once on standard
-    // error: the picture still shows and the camera panel's sliders work by
-    // hand. The window, and with it the manager and its worker, goes before
-    // the queue and the application.
+    // error and in the camera panel. The window, and with it the manager and
+    // its worker, goes before the queue and the application.
     const auto makeCameraManager = [&mainQueue, &console] {
-        std::string error;
-        std::unique_ptr<vantor::camera::HandPoseDetector> detector =
-            vantor::platform::makeDeferredMediaPipeHandDetector(error);
-        if (!detector) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            std::fflush(stderr);
-            detector = std::make_unique<vantor::camera::NoHandDetector>();
-        }
-        return std::make_unique<vantor::camera::CameraManager>(vantor::platform::makeDefaultCaptureSession(),
-                                                               std::move(detector), mainQueue, console);
+        return vantor::platform::makeHandTrackingCameraManager(vantor::platform::makeDefaultCaptureSession(),
+                                                              mainQueue, console);
     };
     vantor::app::MainWindow window({*midiService, mainQueue, console, random, makeCameraManager});
     window.show();

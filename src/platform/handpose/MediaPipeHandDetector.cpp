@@ -1,6 +1,7 @@
 #include "MediaPipeHandDetector.h"
 
 #include "camera/DeferredHandPoseDetector.h"
+#include "camera/NoHandDetector.h"
 
 #include <cstdio>
 
@@ -101,6 +102,18 @@ std::unique_ptr<camera::HandPoseDetector> makeDeferredMediaPipeHandDetector(std:
         }
         return detector;
     });
+}
+
+std::unique_ptr<camera::CameraManager> makeHandTrackingCameraManager(std::unique_ptr<camera::CaptureSession> session,
+                                                                     MainQueue& mainQueue, Console& console) {
+    std::string error;
+    std::unique_ptr<camera::HandPoseDetector> detector = makeDeferredMediaPipeHandDetector(error);
+    if (!detector) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::fflush(stderr);
+        detector = std::make_unique<camera::NoHandDetector>();
+    }
+    return std::make_unique<camera::CameraManager>(std::move(session), std::move(detector), mainQueue, console);
 }
 
 } // namespace vantor::platform

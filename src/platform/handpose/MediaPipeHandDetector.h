@@ -1,5 +1,6 @@
 #pragma once
 
+#include "camera/CameraManager.h"
 #include "camera/HandPoseDetector.h"
 #include "HandPipeline.h"
 
@@ -54,5 +55,13 @@ std::unique_ptr<camera::HandPoseDetector> makeMediaPipeHandDetector(std::string&
 // now (nullptr, `error` set); a file that turns out unreadable or corrupt
 // then prints `error`'s line on standard error and no hand is ever found.
 std::unique_ptr<camera::HandPoseDetector> makeDeferredMediaPipeHandDetector(std::string& error);
+
+// The program's camera manager over `session`, tracking hands with the
+// deferred detector above. Without the model files hand tracking is off:
+// one line on standard error, and a detector that finds no hand, which the
+// manager reports to the camera panel; the picture and the panel's sliders
+// still work.
+std::unique_ptr<camera::CameraManager> makeHandTrackingCameraManager(std::unique_ptr<camera::CaptureSession> session,
+                                                                     MainQueue& mainQueue, Console& console);
 
 } // namespace vantor::platform
