@@ -26,9 +26,9 @@ struct DestinationNames {
     std::optional<std::string> client;
 };
 
-// What happened to one send. DestinationGone and ServiceGone mean that no
-// later send to that destination can arrive; QueueFull means this one was
-// refused whole because the output queue is full, and later ones may pass.
+// What happened to one send. DestinationGone and ServiceGone: the
+// destination, or the whole service, went away. QueueFull: this send was
+// refused whole because the output queue is full; later ones may pass.
 enum class SendResult { Sent, NoDestination, DestinationGone, ServiceGone, QueueFull, DriverError };
 
 // The calls the program makes into the operating system's MIDI service.

@@ -23,16 +23,16 @@ class CameraPreview;
 
 // The gesture tab: the camera area (only while the camera is enabled, with
 // the manager's notice over it), the button that switches the camera, and
-// one row per tracked value: a
-// "variables" menu choosing the parameter the value drives, above a 0..1
-// slider showing the value.
+// one row per tracked value: a "variables" menu choosing the parameter the
+// value drives, above a slider showing the value.
 //
 // A row sends whenever its value changes, whatever changed it (a hand frame,
 // the reset when the hand leaves, a drag), to the parameter its menu shows
 // at that moment. Choosing another parameter sends nothing by itself. The
-// slider's positions are the numbers a row sends, 0..16383: it shows the
-// value as it goes out, and position p stands for the value p / 16383,
-// which sends p again.
+// slider's positions are the numbers a row sends, 0..16383: it shows a value
+// as it goes out, and position p stands for the value p / 16383, which sends
+// p again.
+//
 // The manager must outlive the panel: the camera area stops the session when
 // it goes. Main thread only.
 class CameraControlView : public QWidget {

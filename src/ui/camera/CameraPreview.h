@@ -6,11 +6,11 @@
 #include <QImage>
 #include <QWidget>
 
-class QLabel;
-
 #include <atomic>
 #include <cstdint>
 #include <vector>
+
+class QLabel;
 
 namespace vantor::camera {
 

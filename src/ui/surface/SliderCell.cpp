@@ -30,8 +30,8 @@ SliderCell makeSliderCell(const QString& label, const QString& sliderName, QWidg
     // Page steps of the default 10 would make a click beside the handle
     // crawl over 16384 positions; a sixteenth of the range is usable.
     slider->setPageStep((kSliderMaximum + 1) / 16);
+    // Screen readers read a slider's position as its value: the number sent.
     slider->setAccessibleName(label);
-    // Qt's accessible value of a slider is its position: the value sent.
     widgets::showValueWhileMoved(slider);
     caption->setBuddy(slider);
     layout->addWidget(slider);
