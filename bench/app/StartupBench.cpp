@@ -223,15 +223,18 @@ std::optional<QuitRun> measureQuit(Display* display, const std::vector<std::stri
         ready = Clock::now() - start < kGiveUp;
         std::this_thread::sleep_for(10ms);
     }
-    close(fds[0]);
     XSelectInput(display, root, NoEventMask);
-    if (!ready) {
-        stop(pid);
-        return std::nullopt;
-    }
     QuitRun run;
-    run.ms = timeQuit(display, window, pid, how);
-    run.graphClean = !programPortExists();
+    if (ready) {
+        run.ms = timeQuit(display, window, pid, how);
+        run.graphClean = !programPortExists();
+    } else {
+        stop(pid);
+    }
+    // Open until the end: a line written while quitting must not meet a
+    // closed pipe (SIGPIPE would end the program early).
+    close(fds[0]);
+    if (!ready) return std::nullopt;
     return run;
 }
 
