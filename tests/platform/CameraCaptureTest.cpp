@@ -20,8 +20,8 @@ TEST(CameraCapture, WithoutACameraTheSessionHasNoInputAndStaysSilent) {
     {
         OpenCvFrameSource source;
         EXPECT_FALSE(source.hasInput());
-        EXPECT_FALSE(source.open());
-        EXPECT_FALSE(source.read());
+        EXPECT_NE(source.open(), camera::SourceStatus::Ready);
+        EXPECT_NE(source.read({}).status, camera::SourceStatus::Ready);
         source.close();
 
         auto session = makeDefaultCaptureSession();

@@ -57,17 +57,20 @@ OpenCvFrameSource::OpenCvFrameSource(int deviceIndex)
 
 OpenCvFrameSource::~OpenCvFrameSource() = default;
 
-bool OpenCvFrameSource::open() {
-    return impl_->capture.isOpened() || openDevice(impl_->capture, deviceIndex_);
+camera::SourceStatus OpenCvFrameSource::open() {
+    const bool opened = impl_->capture.isOpened() || openDevice(impl_->capture, deviceIndex_);
+    return opened ? camera::SourceStatus::Ready : camera::SourceStatus::NotNow;
 }
 
-std::optional<camera::VideoFrame> OpenCvFrameSource::read() {
+camera::FrameRead OpenCvFrameSource::read(std::stop_token) {
     auto& capture = impl_->capture;
-    if (!capture.isOpened()) return std::nullopt;
+    if (!capture.isOpened()) return {};
     QuietOpenCvLog quiet;
     const bool grabbed = grabNewest([&] { return capture.grab(); }, [] { return std::chrono::steady_clock::now(); });
-    if (!grabbed || !capture.retrieve(impl_->picture)) return std::nullopt;
-    return toVideoFrame(impl_->picture);
+    if (!grabbed || !capture.retrieve(impl_->picture)) return {};
+    auto frame = toVideoFrame(impl_->picture);
+    if (!frame) return {};
+    return {camera::SourceStatus::Ready, std::move(*frame)};
 }
 
 void OpenCvFrameSource::close() {

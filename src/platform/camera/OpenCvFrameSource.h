@@ -20,8 +20,8 @@ public:
     OpenCvFrameSource& operator=(const OpenCvFrameSource&) = delete;
 
     bool hasInput() const override { return hasInput_; }
-    bool open() override;
-    std::optional<camera::VideoFrame> read() override;
+    camera::SourceStatus open() override;
+    camera::FrameRead read(std::stop_token stop) override;
     void close() override;
 
 private:
