@@ -1,0 +1,183 @@
+#include "FakeV4l2Device.h"
+
+#include <linux/videodev2.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace vantor::testing {
+
+namespace {
+
+// Buffers sit this far apart in the device's memory as mmap() offsets see it.
+constexpr std::int64_t kOffsetStep = 1 << 24;
+
+int fail(int error) {
+    errno = error;
+    return -1;
+}
+
+template <std::size_t N>
+void copyName(std::uint8_t (&field)[N], const char* name) {
+    std::strncpy(reinterpret_cast<char*>(field), name, N - 1);
+}
+
+} // namespace
+
+FakeV4l2Device::FakeV4l2Device(std::uint32_t pixelFormat, std::uint32_t width, std::uint32_t height)
+    : pixelFormat_(pixelFormat), width_(width), height_(height) {}
+
+void FakeV4l2Device::capture(const Bytes& picture) {
+    if (!streaming_ || queued_.empty()) return;
+    const std::uint32_t index = queued_.front();
+    queued_.pop_front();
+    Buffer& buffer = buffers_[index];
+    const std::size_t used = std::min(picture.size(), buffer.memory.size());
+    std::copy_n(picture.begin(), used, buffer.memory.begin());
+    buffer.used = static_cast<std::uint32_t>(used);
+    buffer.sequence = sequence_++;
+    filled_.push_back(index);
+}
+
+void FakeV4l2Device::captureWhileWaiting(std::vector<Bytes> pictures) {
+    whileWaiting_.assign(pictures.begin(), pictures.end());
+}
+
+void FakeV4l2Device::plugBackIn() {
+    plugged_ = true;
+    open_ = false;
+    streaming_ = false;
+    buffers_.clear();
+    queued_.clear();
+    filled_.clear();
+}
+
+int FakeV4l2Device::open() {
+    if (!plugged_) return fail(ENOENT);
+    open_ = true;
+    return 0;
+}
+
+int FakeV4l2Device::ioctl(unsigned long request, void* argument) {
+    if (!plugged_) return fail(ENODEV);
+    return answer(request, argument);
+}
+
+void* FakeV4l2Device::map(std::size_t length, std::int64_t offset) {
+    const auto index = static_cast<std::size_t>(offset / kOffsetStep);
+    if (!plugged_ || offset % kOffsetStep != 0 || index >= buffers_.size() || length > buffers_[index].memory.size()) {
+        errno = plugged_ ? EINVAL : ENODEV;
+        return nullptr;
+    }
+    ++mapped_;
+    return buffers_[index].memory.data();
+}
+
+void FakeV4l2Device::unmap(void*, std::size_t) { --mapped_; }
+
+bool FakeV4l2Device::waitForPicture(const std::stop_token&, std::chrono::milliseconds) {
+    if (!plugged_) return true; // a vanished device wakes its waiters
+    if (filled_.empty() && !whileWaiting_.empty()) {
+        capture(whileWaiting_.front());
+        whileWaiting_.pop_front();
+    }
+    return !filled_.empty();
+}
+
+void FakeV4l2Device::fillFormat(void* argument) const {
+    v4l2_pix_format& pix = static_cast<v4l2_format*>(argument)->fmt.pix;
+    pix = {};
+    pix.width = width_;
+    pix.height = height_;
+    pix.pixelformat = pixelFormat_;
+    pix.field = V4L2_FIELD_NONE;
+    pix.bytesperline = pixelFormat_ == V4L2_PIX_FMT_YUYV ? width_ * 2 : 0;
+    pix.sizeimage = width_ * height_ * 2;
+    pix.colorspace = V4L2_COLORSPACE_SRGB;
+}
+
+int FakeV4l2Device::answer(unsigned long request, void* argument) {
+    switch (request) {
+    case VIDIOC_QUERYCAP: {
+        auto* capability = static_cast<v4l2_capability*>(argument);
+        *capability = {};
+        copyName(capability->driver, "fake");
+        copyName(capability->card, "fake camera");
+        copyName(capability->bus_info, "platform:fake");
+        capability->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
+        capability->capabilities = capability->device_caps | V4L2_CAP_DEVICE_CAPS;
+        return 0;
+    }
+    case VIDIOC_ENUM_FMT: {
+        auto* description = static_cast<v4l2_fmtdesc*>(argument);
+        if (description->index != 0 || description->type != V4L2_BUF_TYPE_VIDEO_CAPTURE) return fail(EINVAL);
+        description->pixelformat = pixelFormat_;
+        description->flags = pixelFormat_ == V4L2_PIX_FMT_MJPEG ? V4L2_FMT_FLAG_COMPRESSED : 0;
+        return 0;
+    }
+    case VIDIOC_ENUM_FRAMESIZES: {
+        auto* size = static_cast<v4l2_frmsizeenum*>(argument);
+        if (size->index != 0 || size->pixel_format != pixelFormat_) return fail(EINVAL);
+        size->type = V4L2_FRMSIZE_TYPE_DISCRETE;
+        size->discrete = {width_, height_};
+        return 0;
+    }
+    case VIDIOC_G_FMT:
+    case VIDIOC_TRY_FMT:
+    case VIDIOC_S_FMT:
+        // Like a driver, it answers any request with what it can do.
+        if (static_cast<v4l2_format*>(argument)->type != V4L2_BUF_TYPE_VIDEO_CAPTURE) return fail(EINVAL);
+        fillFormat(argument);
+        return 0;
+    case VIDIOC_REQBUFS: {
+        auto* wanted = static_cast<v4l2_requestbuffers*>(argument);
+        if (wanted->memory != V4L2_MEMORY_MMAP) return fail(EINVAL);
+        if (streaming_ || mapped_ > 0) return fail(EBUSY);
+        queued_.clear();
+        filled_.clear();
+        wanted->count = std::min(wanted->count, 8u);
+        buffers_.assign(wanted->count, Buffer{Bytes(std::size_t{width_} * height_ * 2)});
+        return 0;
+    }
+    case VIDIOC_QUERYBUF: {
+        auto* buffer = static_cast<v4l2_buffer*>(argument);
+        if (buffer->index >= buffers_.size()) return fail(EINVAL);
+        buffer->length = static_cast<std::uint32_t>(buffers_[buffer->index].memory.size());
+        buffer->m.offset = static_cast<std::uint32_t>(buffer->index * kOffsetStep);
+        return 0;
+    }
+    case VIDIOC_QBUF: {
+        const std::uint32_t index = static_cast<v4l2_buffer*>(argument)->index;
+        const auto held = [&](const std::deque<std::uint32_t>& list) {
+            return std::find(list.begin(), list.end(), index) != list.end();
+        };
+        if (index >= buffers_.size() || held(queued_) || held(filled_)) return fail(EINVAL);
+        queued_.push_back(index);
+        return 0;
+    }
+    case VIDIOC_DQBUF: {
+        if (filled_.empty()) return fail(EAGAIN);
+        auto* buffer = static_cast<v4l2_buffer*>(argument);
+        buffer->index = filled_.front();
+        filled_.pop_front();
+        buffer->bytesused = buffers_[buffer->index].used;
+        buffer->sequence = buffers_[buffer->index].sequence;
+        buffer->flags = 0;
+        return 0;
+    }
+    case VIDIOC_STREAMON:
+        streaming_ = true;
+        return 0;
+    case VIDIOC_STREAMOFF:
+        // Every buffer comes back to the program, filled or not.
+        streaming_ = false;
+        queued_.clear();
+        filled_.clear();
+        return 0;
+    default:
+        return fail(ENOTTY);
+    }
+}
+
+} // namespace vantor::testing
