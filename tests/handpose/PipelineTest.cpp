@@ -13,6 +13,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace vantor::handpose {
 namespace {
@@ -176,8 +177,9 @@ TEST(ObservationTest, FiveJointsWithYUpAndThePresenceAsConfidence) {
 class DetectorSetupTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // One folder per process: test runs of other checkouts may share /tmp.
         directory_ = std::filesystem::temp_directory_path() /
-                     ("vantor-handpose-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                     ("vantor-handpose-" + std::to_string(::getpid()) + "-" +
                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(directory_);
     }
