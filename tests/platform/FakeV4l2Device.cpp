@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 namespace vantor::testing {
@@ -18,6 +19,8 @@ int fail(int error) {
     return -1;
 }
 
+std::uint8_t clampByte(double value) { return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
+
 template <std::size_t N>
 void copyName(std::uint8_t (&field)[N], const char* name) {
     std::strncpy(reinterpret_cast<char*>(field), name, N - 1);
@@ -27,6 +30,26 @@ void copyName(std::uint8_t (&field)[N], const char* name) {
 
 FakeV4l2Device::FakeV4l2Device(std::uint32_t pixelFormat, std::uint32_t width, std::uint32_t height)
     : pixelFormat_(pixelFormat), width_(width), height_(height) {}
+
+FakeV4l2Device::Bytes FakeV4l2Device::yuyvOf(const camera::VideoFrame& picture) {
+    Bytes out;
+    const auto& bgr = *picture.bgr;
+    for (std::size_t pixel = 0; pixel + 1 < bgr.size() / 3; pixel += 2) {
+        double y[2];
+        double u = 0;
+        double v = 0;
+        for (std::size_t k = 0; k < 2; ++k) {
+            const double b = bgr[3 * (pixel + k)];
+            const double g = bgr[3 * (pixel + k) + 1];
+            const double r = bgr[3 * (pixel + k) + 2];
+            y[k] = 0.299 * r + 0.587 * g + 0.114 * b;
+            u += (128 - 0.1687 * r - 0.3313 * g + 0.5 * b) / 2;
+            v += (128 + 0.5 * r - 0.4187 * g - 0.0813 * b) / 2;
+        }
+        out.insert(out.end(), {clampByte(y[0]), clampByte(u), clampByte(y[1]), clampByte(v)});
+    }
+    return out;
+}
 
 void FakeV4l2Device::capture(const Bytes& picture) {
     if (!streaming_ || queued_.empty()) return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "camera/VideoFrame.h"
 #include "platform/camera/V4l2Device.h"
 
 #include <cstdint>
@@ -16,6 +17,11 @@ public:
     using Bytes = std::vector<std::uint8_t>;
 
     FakeV4l2Device(std::uint32_t pixelFormat, std::uint32_t width, std::uint32_t height);
+
+    // A BGR picture as a YUYV camera sends it: each pair of pixels has its
+    // own luma and shares its chroma (Y0 U Y1 V). BT.601 in full range, as
+    // libv4lconvert reads it.
+    static Bytes yuyvOf(const camera::VideoFrame& picture);
 
     // A picture taken now; lost, as with a driver, when no buffer is queued.
     void capture(const Bytes& picture);

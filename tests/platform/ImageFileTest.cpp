@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -37,6 +38,7 @@ struct FileCase {
     int width = 0;            // 0: no picture
     int height = 0;
 };
+void PrintTo(const FileCase& row, std::ostream* out) { *out << row.name; }
 
 class ImageFile : public ::testing::TestWithParam<FileCase> {};
 

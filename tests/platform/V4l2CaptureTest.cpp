@@ -8,10 +8,10 @@
 
 #include <linux/videodev2.h>
 
-#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 
 namespace vantor::platform {
@@ -27,30 +27,6 @@ std::string dataPath(const std::string& file) { return std::string(VANTOR_TEST_D
 Bytes fileBytes(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::uint8_t clampByte(double value) { return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
-
-// A BGR picture as YUYV: each pair of pixels has its own luma and shares its
-// chroma (Y0 U Y1 V). BT.601 in full range, as libv4lconvert reads it.
-Bytes yuyvOf(const VideoFrame& picture) {
-    Bytes out;
-    const auto& bgr = *picture.bgr;
-    for (std::size_t pixel = 0; pixel + 1 < bgr.size() / 3; pixel += 2) {
-        double y[2];
-        double u = 0;
-        double v = 0;
-        for (int k = 0; k < 2; ++k) {
-            const double b = bgr[3 * (pixel + k)];
-            const double g = bgr[3 * (pixel + k) + 1];
-            const double r = bgr[3 * (pixel + k) + 2];
-            y[k] = 0.299 * r + 0.587 * g + 0.114 * b;
-            u += (128 - 0.1687 * r - 0.3313 * g + 0.5 * b) / 2;
-            v += (128 + 0.5 * r - 0.4187 * g - 0.0813 * b) / 2;
-        }
-        out.insert(out.end(), {clampByte(y[0]), clampByte(u), clampByte(y[1]), clampByte(v)});
-    }
-    return out;
 }
 
 double meanDifference(const VideoFrame& a, const VideoFrame& b) {
@@ -77,6 +53,7 @@ struct FormatCase {
     std::uint32_t height;
     std::string picture; // the camera sees this file's picture
 };
+void PrintTo(const FormatCase& row, std::ostream* out) { *out << row.name; }
 
 class CameraFormat : public ::testing::TestWithParam<FormatCase> {};
 
@@ -85,7 +62,7 @@ TEST_P(CameraFormat, ArrivesAsTheBgrPictureTheCameraSaw) {
     const auto seen = readImageFile(dataPath(row.picture));
     ASSERT_TRUE(seen);
     // An MJPEG frame is a JPEG file; YUYV is made from the decoded picture.
-    const Bytes sent = row.format == V4L2_PIX_FMT_MJPEG ? fileBytes(dataPath(row.picture)) : yuyvOf(*seen);
+    const Bytes sent = row.format == V4L2_PIX_FMT_MJPEG ? fileBytes(dataPath(row.picture)) : FakeV4l2Device::yuyvOf(*seen);
 
     FakeCamera camera(row.format, row.width, row.height);
     EXPECT_TRUE(camera.source->hasInput());
@@ -128,6 +105,7 @@ struct BacklogCase {
     int whileWaiting; // pictures taken while the read waits
     int delivered;    // the one the read hands over
 };
+void PrintTo(const BacklogCase& row, std::ostream* out) { *out << row.name; }
 
 class NewestPicture : public ::testing::TestWithParam<BacklogCase> {};
 

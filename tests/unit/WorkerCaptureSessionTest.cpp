@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <numeric>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -173,6 +174,7 @@ struct UnplugCase {
     std::uint32_t unplugAt;   // frame number due when the camera goes
     std::size_t closes;       // runs that had opened the camera
 };
+void PrintTo(const UnplugCase& row, std::ostream* out) { *out << row.name; }
 
 class CameraGoesAway : public ::testing::TestWithParam<UnplugCase> {};
 
