@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 
 namespace vantor::testing {
 
@@ -20,11 +19,6 @@ int fail(int error) {
 }
 
 std::uint8_t clampByte(double value) { return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
-
-template <std::size_t N>
-void copyName(std::uint8_t (&field)[N], const char* name) {
-    std::strncpy(reinterpret_cast<char*>(field), name, N - 1);
-}
 
 } // namespace
 
@@ -125,9 +119,6 @@ int FakeV4l2Device::answer(unsigned long request, void* argument) {
     case VIDIOC_QUERYCAP: {
         auto* capability = static_cast<v4l2_capability*>(argument);
         *capability = {};
-        copyName(capability->driver, "fake");
-        copyName(capability->card, "fake camera");
-        copyName(capability->bus_info, "platform:fake");
         capability->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
         capability->capabilities = capability->device_caps | V4L2_CAP_DEVICE_CAPS;
         return 0;
@@ -136,14 +127,6 @@ int FakeV4l2Device::answer(unsigned long request, void* argument) {
         auto* description = static_cast<v4l2_fmtdesc*>(argument);
         if (description->index != 0 || description->type != V4L2_BUF_TYPE_VIDEO_CAPTURE) return fail(EINVAL);
         description->pixelformat = pixelFormat_;
-        description->flags = pixelFormat_ == V4L2_PIX_FMT_MJPEG ? V4L2_FMT_FLAG_COMPRESSED : 0;
-        return 0;
-    }
-    case VIDIOC_ENUM_FRAMESIZES: {
-        auto* size = static_cast<v4l2_frmsizeenum*>(argument);
-        if (size->index != 0 || size->pixel_format != pixelFormat_) return fail(EINVAL);
-        size->type = V4L2_FRMSIZE_TYPE_DISCRETE;
-        size->discrete = {width_, height_};
         return 0;
     }
     case VIDIOC_G_FMT:
