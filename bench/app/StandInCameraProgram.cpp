@@ -27,9 +27,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
+#include <condition_variable>
 #include <cstdio>
-#include <thread>
+#include <cstdlib>
+#include <mutex>
+#include <stop_token>
+#include <vector>
 
 namespace {
 
@@ -40,15 +43,21 @@ public:
     explicit BlackPictures(std::atomic<int>& reads) : reads_(reads) {}
 
     bool hasInput() const override { return true; }
-    bool open() override {
+    vantor::camera::SourceStatus open() override {
         next_ = std::chrono::steady_clock::now();
-        return true;
+        return vantor::camera::SourceStatus::Ready;
     }
-    std::optional<vantor::camera::VideoFrame> read() override {
+    // Like a camera: the next picture is ready a frame period after the last,
+    // and a stop ends the wait early.
+    vantor::camera::FrameRead read(std::stop_token stop) override {
         next_ += 33ms;
-        std::this_thread::sleep_until(next_);
+        std::mutex mutex;
+        std::condition_variable_any wakeUp;
+        std::unique_lock lock(mutex);
+        wakeUp.wait_until(lock, stop, next_, [] { return false; });
+        if (stop.stop_requested()) return {};
         ++reads_;
-        return vantor::camera::VideoFrame{kWidth, kHeight, picture_};
+        return {vantor::camera::SourceStatus::Ready, {kWidth, kHeight, picture_}};
     }
     void close() override {}
 

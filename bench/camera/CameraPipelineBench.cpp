@@ -78,11 +78,11 @@ public:
     static constexpr std::ptrdiff_t kInFlight = 4;
 
     bool hasInput() const override { return true; }
-    bool open() override { return true; }
-    std::optional<VideoFrame> read() override {
+    SourceStatus open() override { return SourceStatus::Ready; }
+    FrameRead read(std::stop_token) override {
         // Gives up now and then so that a stop request is seen.
-        if (!credits_.try_acquire_for(10ms)) return std::nullopt;
-        return frame_;
+        if (!credits_.try_acquire_for(10ms)) return {};
+        return {SourceStatus::Ready, frame_};
     }
     void close() override {}
     void frameConsumed() { credits_.release(); }

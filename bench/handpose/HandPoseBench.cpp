@@ -3,9 +3,9 @@
 // fastest milliseconds per run ("median_ms", "min_ms") besides Google
 // Benchmark's mean.
 #include "platform/handpose/MediaPipeHandDetector.h"
+#include "platform/image/ImageFile.h"
 
 #include <benchmark/benchmark.h>
-#include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -17,6 +17,7 @@
 
 namespace {
 
+using vantor::handpose::bgrPicture;
 using vantor::handpose::HandPipeline;
 using vantor::handpose::MediaPipeHandDetector;
 using vantor::handpose::ModelVariant;
@@ -38,8 +39,10 @@ HandPipeline& pipeline(ModelVariant variant, std::size_t threads) {
 
 std::size_t threadsOf(const benchmark::State& state) { return static_cast<std::size_t>(state.range(0)); }
 
-const cv::Mat& photo() {
-    static const cv::Mat picture = cv::imread(VANTOR_BENCH_PHOTO, cv::IMREAD_COLOR);
+// An empty frame when the file is missing.
+const vantor::camera::VideoFrame& photo() {
+    static const vantor::camera::VideoFrame picture =
+        vantor::platform::readImageFile(VANTOR_BENCH_PHOTO).value_or(vantor::camera::VideoFrame{});
     return picture;
 }
 
@@ -83,12 +86,13 @@ void BM_LandmarkModel(benchmark::State& state, ModelVariant variant) {
 // Detection mode: letterbox, palm model, decoding, region, warp, landmark model.
 void BM_DetectionFrame(benchmark::State& state, ModelVariant variant) {
     auto& p = pipeline(variant, threadsOf(state));
-    if (photo().empty()) {
+    if (!photo().isValid()) {
         state.SkipWithError("reference photo missing");
         return;
     }
+    const cv::Mat picture = bgrPicture(photo());
     timeEach(state, [&] {
-        const auto hand = p.detectHand(photo());
+        const auto hand = p.detectHand(picture);
         return hand && hand->found;
     });
 }
@@ -96,14 +100,11 @@ void BM_DetectionFrame(benchmark::State& state, ModelVariant variant) {
 // Tracking mode: region from the last landmarks, warp, landmark model.
 void BM_TrackingFrame(benchmark::State& state, ModelVariant variant) {
     auto detector = std::make_unique<MediaPipeHandDetector>(loadPipeline(variant, threadsOf(state)));
-    if (photo().empty()) {
+    if (!photo().isValid()) {
         state.SkipWithError("reference photo missing");
         return;
     }
-    vantor::camera::VideoFrame frame;
-    frame.width = photo().cols;
-    frame.height = photo().rows;
-    frame.bgr = std::make_shared<const std::vector<std::uint8_t>>(photo().data, photo().data + photo().total() * 3);
+    const vantor::camera::VideoFrame& frame = photo();
     detector->detect(frame); // finds the hand; from here on it is tracked
     timeEach(state, [&] {
         const auto hands = detector->detect(frame);

@@ -7,11 +7,14 @@ namespace vantor::camera {
 
 WorkerCaptureSession::WorkerCaptureSession(std::unique_ptr<FrameSource> source,
                                            std::chrono::milliseconds retryDelay)
-    : source_(std::move(source)), retryDelay_(retryDelay) {}
+    : source_(std::move(source)), retryDelay_(retryDelay),
+      inputState_(source_ && source_->hasInput() ? InputState::Available : InputState::None) {}
 
 WorkerCaptureSession::~WorkerCaptureSession() { stopRunning(); }
 
 bool WorkerCaptureSession::hasInput() const { return source_ && source_->hasInput(); }
+
+InputState WorkerCaptureSession::inputState() const { return inputState_.load(); }
 
 void WorkerCaptureSession::setFrameHandler(FrameHandler handler) {
     // The worker reads the handler without a lock, so it may only change
@@ -31,7 +34,11 @@ void WorkerCaptureSession::setPreviewHandler(FrameHandler handler) {
 }
 
 void WorkerCaptureSession::startRunning() {
-    if (worker_.joinable() || !hasInput()) return;
+    if (!hasInput() || isRunning()) return;
+    // A worker that ended by itself (its camera went away) is finished:
+    // joining it does not wait.
+    if (worker_.joinable()) worker_.join();
+    workerEnded_ = false;
     worker_ = std::jthread([this](std::stop_token stop) { run(std::move(stop)); });
 }
 
@@ -41,21 +48,39 @@ void WorkerCaptureSession::stopRunning() {
     worker_.join();
 }
 
-bool WorkerCaptureSession::isRunning() const { return worker_.joinable(); }
+bool WorkerCaptureSession::isRunning() const { return worker_.joinable() && !workerEnded_.load(); }
 
 void WorkerCaptureSession::run(std::stop_token stop) {
-    while (!source_->open()) {
-        if (!pauseBeforeRetry(stop)) return;
+    if (capture(stop)) {
+        inputState_ = InputState::Lost;
+        clearPreview();
     }
+    workerEnded_ = true;
+}
+
+bool WorkerCaptureSession::capture(const std::stop_token& stop) {
+    for (;;) {
+        const SourceStatus opened = source_->open();
+        if (opened == SourceStatus::Ready) break;
+        if (opened == SourceStatus::Gone) return true;
+        if (!pauseBeforeRetry(stop)) return false;
+    }
+    inputState_ = InputState::Available;
+    bool gone = false;
     while (!stop.stop_requested()) {
-        const auto frame = source_->read();
-        if (!frame || !frame->isValid()) {
+        const FrameRead got = source_->read(stop);
+        if (got.status == SourceStatus::Gone) {
+            gone = true;
+            break;
+        }
+        if (got.status != SourceStatus::Ready || !got.picture.isValid()) {
             if (!pauseBeforeRetry(stop)) break;
             continue;
         }
-        deliver(*frame);
+        deliver(got.picture);
     }
     source_->close();
+    return gone;
 }
 
 bool WorkerCaptureSession::pauseBeforeRetry(const std::stop_token& stop) {
@@ -72,6 +97,11 @@ void WorkerCaptureSession::deliver(const VideoFrame& frame) {
     if (frameHandler_) frameHandler_(frame);
     std::lock_guard lock(previewMutex_);
     if (previewHandler_) previewHandler_(frame);
+}
+
+void WorkerCaptureSession::clearPreview() {
+    std::lock_guard lock(previewMutex_);
+    if (previewHandler_) previewHandler_(VideoFrame{});
 }
 
 } // namespace vantor::camera

@@ -3,6 +3,7 @@
 #include "camera/CaptureSession.h"
 #include "camera/FrameSource.h"
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -13,11 +14,13 @@ namespace vantor::camera {
 // A capture session whose pictures are read from a FrameSource by one worker
 // thread that exists only while the session runs. A picture is read, then
 // analysed, then the next one is read: the source decides which picture is
-// the newest, so no backlog builds up behind a slow analysis.
+// the newest, so no backlog builds up behind a slow analysis. A source that
+// reports its camera gone ends the run; the worker then finishes by itself
+// and the next start tries the camera again.
 class WorkerCaptureSession final : public CaptureSession {
 public:
-    // How long the worker waits before asking again after a failed open or
-    // read (an unplugged camera must not make it spin).
+    // How long the worker waits before asking again when the camera had
+    // nothing for it (a busy camera must not make it spin).
     static constexpr std::chrono::milliseconds kDefaultRetryDelay{100};
 
     explicit WorkerCaptureSession(std::unique_ptr<FrameSource> source,
@@ -29,6 +32,7 @@ public:
     WorkerCaptureSession& operator=(const WorkerCaptureSession&) = delete;
 
     bool hasInput() const override;
+    InputState inputState() const override;
     void setFrameHandler(FrameHandler handler) override;
     void setPreviewHandler(FrameHandler handler) override;
     void startRunning() override;
@@ -37,8 +41,10 @@ public:
 
 private:
     void run(std::stop_token stop);                     // worker thread
+    bool capture(const std::stop_token& stop);          // worker thread; true when the camera went away
     bool pauseBeforeRetry(const std::stop_token& stop); // worker thread
     void deliver(const VideoFrame& frame);              // worker thread
+    void clearPreview();                                // worker thread
 
     const std::unique_ptr<FrameSource> source_; // worker thread while running
     const std::chrono::milliseconds retryDelay_;
@@ -48,6 +54,9 @@ private:
     // call in progress.
     std::mutex previewMutex_;
     FrameHandler previewHandler_; // guarded by previewMutex_
+
+    std::atomic<InputState> inputState_;   // written on the worker, read anywhere
+    std::atomic<bool> workerEnded_{false}; // set by the worker as its last step
 
     std::jthread worker_; // main thread; declared last so that it goes first
 };

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -70,6 +71,16 @@ std::optional<std::string> ChildProcess::readLine(std::chrono::milliseconds time
 
 void ChildProcess::signal(int number) const {
     if (pid_ > 0 && !status_) ::kill(pid_, number);
+}
+
+bool ChildProcess::catches(int number) const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        // "SigCgt:\t0000000180004a02": a hexadecimal mask, bit n-1 for signal n.
+        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (number - 1)) & 1u;
+    }
+    return false;
 }
 
 std::optional<int> ChildProcess::wait(std::chrono::milliseconds timeout) {

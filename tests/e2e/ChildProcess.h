@@ -28,6 +28,10 @@ public:
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
 
     void signal(int number) const;
+    // Whether the child has installed a handler for signal `number` (its
+    // /proc status lists the signal as caught), so that sending it tests
+    // the program's own handling rather than the default action.
+    bool catches(int number) const;
     // Waits for the child to end; its exit status (as waitpid reports it),
     // or nothing on time-out.
     std::optional<int> wait(std::chrono::milliseconds timeout);

@@ -4,15 +4,16 @@
 #include "TestData.h"
 
 #include "platform/handpose/MediaPipeHandDetector.h"
+#include "platform/image/ImageFile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
+#include <opencv2/core.hpp>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace vantor::handpose {
 namespace {
@@ -43,11 +44,14 @@ camera::VideoFrame frameOf(const cv::Mat& bgr) {
     return frame;
 }
 
-cv::Mat photo(const std::string& file) { return cv::imread(test::dataPath(file), cv::IMREAD_COLOR); }
+// An empty frame when the file cannot be read.
+camera::VideoFrame photo(const std::string& file) {
+    return platform::readImageFile(test::dataPath(file)).value_or(camera::VideoFrame{});
+}
 
 // Distance between two points in units of the picture's width.
-double distanceInWidths(double dx, double dy, const cv::Mat& picture) {
-    return std::hypot(dx, dy * picture.rows / picture.cols);
+double distanceInWidths(double dx, double dy, const camera::VideoFrame& picture) {
+    return std::hypot(dx, dy * picture.height / picture.width);
 }
 
 class PipelineTest : public ::testing::Test {
@@ -66,7 +70,8 @@ protected:
         detector_->forgetHand();
     }
 
-    void expectJoints(const camera::HandObservation& hand, const std::vector<Joint>& expected, const cv::Mat& picture) {
+    void expectJoints(const camera::HandObservation& hand, const std::vector<Joint>& expected,
+                      const camera::VideoFrame& picture) {
         for (const Joint& j : expected) {
             const auto point = hand.recognizedPoint(j.joint);
             ASSERT_TRUE(point);
@@ -83,50 +88,51 @@ protected:
 MediaPipeHandDetector* PipelineTest::detector_ = nullptr;
 
 TEST_F(PipelineTest, ReferencePhotoGivesMediaPipesJoints) {
-    const cv::Mat picture = photo("handsrc.png");
-    ASSERT_FALSE(picture.empty());
-    const auto hands = detector_->detect(frameOf(picture));
+    const auto picture = photo("handsrc.png");
+    ASSERT_TRUE(picture.isValid());
+    const auto hands = detector_->detect(picture);
     ASSERT_TRUE(hands);
     ASSERT_EQ(hands->size(), 1u);
     expectJoints(hands->front(), kMediaPipeJoints, picture);
 }
 
 TEST_F(PipelineTest, PhotoWithoutAHandGivesNone) {
-    const cv::Mat picture = photo("fruits.jpg");
-    ASSERT_FALSE(picture.empty());
-    const auto hands = detector_->detect(frameOf(picture));
+    const auto picture = photo("fruits.jpg");
+    ASSERT_TRUE(picture.isValid());
+    const auto hands = detector_->detect(picture);
     ASSERT_TRUE(hands);
     EXPECT_TRUE(hands->empty());
     EXPECT_FALSE(detector_->isTracking());
 }
 
 TEST_F(PipelineTest, TurnedPhotoGivesTurnedJoints) {
-    cv::Mat picture;
-    cv::rotate(photo("handsrc.png"), picture, cv::ROTATE_90_CLOCKWISE);
-    const auto hands = detector_->detect(frameOf(picture));
+    cv::Mat turned;
+    cv::rotate(bgrPicture(photo("handsrc.png")), turned, cv::ROTATE_90_CLOCKWISE);
+    const auto picture = frameOf(turned);
+    const auto hands = detector_->detect(picture);
     ASSERT_TRUE(hands);
     ASSERT_EQ(hands->size(), 1u);
     // A quarter turn clockwise takes (x, y) with y up to (y, 1 - x).
-    std::vector<Joint> turned;
-    for (const Joint& j : kMediaPipeJoints) turned.push_back({j.joint, j.y, 1.0 - j.x});
-    expectJoints(hands->front(), turned, picture);
+    std::vector<Joint> turnedJoints;
+    for (const Joint& j : kMediaPipeJoints) turnedJoints.push_back({j.joint, j.y, 1.0 - j.x});
+    expectJoints(hands->front(), turnedJoints, picture);
 }
 
 TEST_F(PipelineTest, NextFrameIsTrackedFromTheLandmarks) {
-    const cv::Mat picture = photo("handsrc.png");
-    const auto first = detector_->detect(frameOf(picture));
+    const auto picture = photo("handsrc.png");
+    const auto first = detector_->detect(picture);
     ASSERT_TRUE(first && first->size() == 1);
     EXPECT_TRUE(detector_->isTracking());
-    const auto second = detector_->detect(frameOf(picture));
+    const auto second = detector_->detect(picture);
     ASSERT_TRUE(second && second->size() == 1);
     EXPECT_TRUE(detector_->isTracking());
     expectJoints(second->front(), kMediaPipeJoints, picture);
 }
 
 TEST_F(PipelineTest, LostHandEndsTracking) {
-    ASSERT_TRUE(detector_->detect(frameOf(photo("handsrc.png"))));
+    ASSERT_TRUE(detector_->detect(photo("handsrc.png")));
     ASSERT_TRUE(detector_->isTracking());
-    const auto hands = detector_->detect(frameOf(photo("fruits.jpg")));
+    const auto hands = detector_->detect(photo("fruits.jpg"));
     ASSERT_TRUE(hands);
     EXPECT_TRUE(hands->empty());
     EXPECT_FALSE(detector_->isTracking());
@@ -171,8 +177,9 @@ TEST(ObservationTest, FiveJointsWithYUpAndThePresenceAsConfidence) {
 class DetectorSetupTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // One folder per process: test runs of other checkouts may share /tmp.
         directory_ = std::filesystem::temp_directory_path() /
-                     ("vantor-handpose-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                     ("vantor-handpose-" + std::to_string(::getpid()) + "-" +
                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(directory_);
     }

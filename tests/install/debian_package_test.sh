@@ -22,10 +22,14 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # Qt Widgets and Gui (Debian 12's xcb platform plugin), Qt Svg (the SVG
 # image and icon plugins), the platform plugins named by hand, the MIDI
-# libraries.
-for package in libqt6widgets6 libqt6gui6 libqt6svg6 qt6-qpa-plugins libasound2 libjack; do
+# libraries, the camera's format converter.
+for package in libqt6widgets6 libqt6gui6 libqt6svg6 qt6-qpa-plugins libasound2 libjack libv4lconvert0; do
   grep -Eq "(^|[ ,|])$package" <<<"$depends" || fail "Depends lacks $package"
 done
+# OpenCV's video and image-file modules would bring hundreds of packages.
+if grep -Eo 'libopencv-(videoio|imgcodecs)[^ ,]*' <<<"$depends" >&2; then
+  fail "Depends names OpenCV's videoio or imgcodecs"
+fi
 
 contents=$(dpkg-deb -c "$deb" | awk '{ print $NF }')
 expected=(

@@ -23,16 +23,28 @@ public:
         return true;
     }
 
+    // The camera goes away mid-run, as WorkerCaptureSession reports it.
+    void loseCamera() {
+        running_ = false;
+        lost_ = true;
+        if (previewHandler_) previewHandler_(camera::VideoFrame{});
+    }
+
     bool hasFrameHandler() const { return static_cast<bool>(frameHandler_); }
     std::size_t startCount() const { return starts_; }
     std::size_t stopCount() const { return stops_; }
 
     bool hasInput() const override { return hasInput_; }
+    camera::InputState inputState() const override {
+        if (!hasInput_) return camera::InputState::None;
+        return lost_ ? camera::InputState::Lost : camera::InputState::Available;
+    }
     void setFrameHandler(FrameHandler handler) override { frameHandler_ = std::move(handler); }
     void setPreviewHandler(FrameHandler handler) override { previewHandler_ = std::move(handler); }
     void startRunning() override {
         ++starts_;
         running_ = hasInput_;
+        lost_ = false;
     }
     void stopRunning() override {
         ++stops_;
@@ -43,6 +55,7 @@ public:
 private:
     bool hasInput_;
     bool running_ = false;
+    bool lost_ = false;
     std::size_t starts_ = 0;
     std::size_t stops_ = 0;
     FrameHandler frameHandler_;

@@ -4,20 +4,30 @@
 
 namespace vantor::testing {
 
-bool ScriptedFrameSource::open() {
-    ++opens_;
-    if (failingOpens_.load() > 0) {
-        --failingOpens_;
-        return false;
-    }
-    open_ = true;
-    return true;
+using camera::SourceStatus;
+
+bool ScriptedFrameSource::unplugged() const {
+    const auto at = unplugAt_.load();
+    return at != kNever && next_.load() >= at;
 }
 
-std::optional<camera::VideoFrame> ScriptedFrameSource::read() {
-    if (!open_) return std::nullopt;
-    if (frameCount_ && next_.load() >= *frameCount_) return std::nullopt;
-    return numberedFrame(next_++);
+SourceStatus ScriptedFrameSource::open() {
+    ++opens_;
+    if (unplugged()) return SourceStatus::Gone;
+    if (failingOpens_.load() > 0) {
+        --failingOpens_;
+        return SourceStatus::NotNow;
+    }
+    open_ = true;
+    return SourceStatus::Ready;
+}
+
+camera::FrameRead ScriptedFrameSource::read(std::stop_token) {
+    ++reads_;
+    if (!open_) return {};
+    if (unplugged()) return {SourceStatus::Gone, {}};
+    if (frameCount_ && next_.load() >= *frameCount_) return {};
+    return {SourceStatus::Ready, numberedFrame(next_++)};
 }
 
 void ScriptedFrameSource::close() {

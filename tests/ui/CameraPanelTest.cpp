@@ -442,6 +442,17 @@ private Q_SLOTS:
         QCOMPARE(pictureNumber(panel.area()->picture()), 6);
     }
 
+    void aCameraThatGoesAwayLeavesNoPicture() {
+        Panel panel;
+        QVERIFY(panel.session->deliver(testing::numberedFrame(1)));
+        QApplication::processEvents();
+        QCOMPARE(pictureNumber(panel.area()->picture()), 1);
+        QVERIFY(panel.session->deliver(testing::numberedFrame(2))); // still on its way
+        panel.session->loseCamera();
+        QApplication::processEvents();
+        QVERIFY(panel.area()->picture().isNull());
+    }
+
     void panelGoneWhilePicturesFlowIsNeverCalledAgain() {
         Panel panel;
         QVERIFY(panel.session->deliver(testing::numberedFrame(1))); // still in the event queue

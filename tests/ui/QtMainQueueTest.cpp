@@ -71,8 +71,12 @@ private Q_SLOTS:
             std::thread worker([&] { queue.postAfter(1ms, [&] { ran = true; }); });
             worker.join();
         }
-        QTest::qWait(50);
-        QCoreApplication::processEvents();
+        // The event loop runs until a timer that falls due after the dropped
+        // tasks has fired: had any of them survived, it would have run first.
+        bool later = false;
+        QtMainQueue after;
+        after.postAfter(2ms, [&] { later = true; });
+        QTRY_VERIFY(later);
         QVERIFY(!ran);
     }
 };

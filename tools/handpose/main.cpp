@@ -4,10 +4,9 @@
 // Coordinates are in 0..1 with the origin at the lower left, as the program's
 // camera logic reads them.
 #include "platform/handpose/MediaPipeHandDetector.h"
+#include "platform/image/ImageFile.h"
 
 #include <nlohmann/json.hpp>
-#include <opencv2/core/utils/logger.hpp>
-#include <opencv2/imgcodecs.hpp>
 
 #include <cmath>
 #include <cstdio>
@@ -61,9 +60,6 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // Our own error line says what went wrong; OpenCV's warnings would only repeat it.
-    cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
-
     std::string error;
     auto pipeline =
         vantor::handpose::HandPipeline::create(vantor::handpose::defaultModelsDirectory(), variant, error);
@@ -74,18 +70,13 @@ int main(int argc, char** argv) {
 
     int status = 0;
     for (const std::string& image : images) {
-        cv::Mat bgr;
-        try {
-            bgr = cv::imread(image, cv::IMREAD_COLOR);
-        } catch (const cv::Exception&) {
-            bgr.release();
-        }
-        if (bgr.empty()) {
+        const auto picture = vantor::platform::readImageFile(image);
+        if (!picture) {
             std::cerr << "vantor2-handpose: cannot read image " << image << "\n";
             status = 1;
             continue;
         }
-        const auto hand = pipeline->detectHand(bgr);
+        const auto hand = pipeline->detectHand(vantor::handpose::bgrPicture(*picture));
         if (!hand) {
             std::cerr << "vantor2-handpose: analysis failed for " << image << "\n";
             status = 1;

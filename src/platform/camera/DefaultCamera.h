@@ -6,7 +6,7 @@
 
 namespace vantor::platform {
 
-// The capture session of the default camera (V4L2 device 0), read by one
+// The capture session of the default camera, /dev/video0, read by one
 // worker thread while it runs. Without a camera it has no input: starting
 // and stopping it does nothing, silently.
 std::unique_ptr<camera::CaptureSession> makeDefaultCaptureSession();

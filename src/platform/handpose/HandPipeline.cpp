@@ -134,6 +134,11 @@ std::optional<HandResult> HandPipeline::landmarksIn(const cv::Mat& bgr, const Ro
     return result;
 }
 
+cv::Mat bgrPicture(const camera::VideoFrame& frame) {
+    // OpenCV wants a mutable pointer; the picture is only read.
+    return cv::Mat(frame.height, frame.width, CV_8UC3, const_cast<std::uint8_t*>(frame.bgr->data()));
+}
+
 std::optional<HandResult> HandPipeline::detectHand(const cv::Mat& bgr) {
     const auto palms = detectPalms(bgr);
     if (!palms) return std::nullopt;

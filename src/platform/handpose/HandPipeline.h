@@ -3,6 +3,7 @@
 #include "HandRegion.h"
 #include "PalmDecoding.h"
 #include "XnnNetwork.h"
+#include "camera/VideoFrame.h"
 
 #include <opencv2/core.hpp>
 
@@ -68,5 +69,9 @@ private:
 
 // A region worth reading: finite, inside a sane range, not degenerate.
 bool isUsableRegion(const RotatedRect& region);
+
+// A valid frame's pixels as a BGR picture for the pipeline, not copied (the
+// pipeline only reads them).
+cv::Mat bgrPicture(const camera::VideoFrame& frame);
 
 } // namespace vantor::handpose

@@ -23,8 +23,7 @@ std::unique_ptr<MediaPipeHandDetector> MediaPipeHandDetector::create(const std::
 std::optional<std::vector<camera::HandObservation>> MediaPipeHandDetector::detect(const camera::VideoFrame& frame) {
     last_.reset();
     if (!frame.isValid()) return std::nullopt;
-    // OpenCV wants a mutable pointer; the picture is only read.
-    const cv::Mat bgr(frame.height, frame.width, CV_8UC3, const_cast<std::uint8_t*>(frame.bgr->data()));
+    const cv::Mat bgr = bgrPicture(frame);
     const ImageSize size{frame.width, frame.height};
 
     std::optional<HandResult> result;

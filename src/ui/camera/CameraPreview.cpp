@@ -74,12 +74,11 @@ void CameraPreview::stopPictures() {
 }
 
 void CameraPreview::handOver(const VideoFrame& frame, std::uint64_t showing) {
-    if (picturePending_.exchange(true)) return;
+    // An empty frame says the camera went away: it is never dropped, or the
+    // last picture would stay on screen.
+    const bool cameraGone = !frame.isValid();
+    if (!cameraGone && picturePending_.exchange(true)) return;
     QImage picture = toImage(frame);
-    if (picture.isNull()) {
-        picturePending_ = false;
-        return;
-    }
     // `this` outlives every call of the handler (the destructor unhooks it),
     // and Qt discards the queued call if this widget is gone by then.
     QMetaObject::invokeMethod(

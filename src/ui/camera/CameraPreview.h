@@ -26,7 +26,8 @@ namespace vantor::camera {
 // playing. Pictures arrive on the session's worker thread and are handed to
 // the main thread one at a time: while one is on its way, newer ones are
 // dropped, so a slow interface never builds a backlog; a picture taken before
-// the widget was hidden is never drawn after it.
+// the widget was hidden is never drawn after it. When the camera goes away
+// the picture is cleared.
 class CameraPreview : public QWidget {
     Q_OBJECT
 
