@@ -11,6 +11,7 @@ CameraManager::CameraManager(std::unique_ptr<CaptureSession> session, std::uniqu
     // No worker runs yet: the detector may be asked here.
     handTrackingAvailable_ = detector_ && detector_->canFindHands();
     workerTrackingAvailable_ = handTrackingAvailable_;
+    toldNotice_ = notice();
     setupCamera();
 }
 
@@ -23,6 +24,9 @@ void CameraManager::setupCamera() {
     // Without a camera the session stays bare: starting it delivers nothing.
     if (!session_->hasInput() || !detector_) return;
     session_->setFrameHandler([this](const VideoFrame& frame) { captureOutput(frame); });
+    // inputState() is read again on the main thread, so the notice always
+    // tells the session's latest state.
+    session_->setInputStateHandler([this](InputState) { postWhileAlive([this] { tellNotice(); }); });
 }
 
 void CameraManager::setSliderValue(std::size_t index, double value) {
@@ -34,6 +38,7 @@ void CameraManager::setSliderValue(std::size_t index, double value) {
 
 CameraNotice CameraManager::notice() const {
     if (!session_->hasInput()) return CameraNotice::NoCamera;
+    if (session_->inputState() == InputState::Lost) return CameraNotice::CameraDisconnected;
     if (!handTrackingAvailable_) return CameraNotice::HandTrackingUnavailable;
     return CameraNotice::None;
 }
@@ -70,9 +75,15 @@ void CameraManager::checkHandTracking() {
 }
 
 void CameraManager::loseHandTracking() {
-    const CameraNotice before = notice();
     handTrackingAvailable_ = false;
-    if (notice() != before) noticeChanged_.emit(notice());
+    tellNotice();
+}
+
+void CameraManager::tellNotice() {
+    const CameraNotice now = notice();
+    if (now == toldNotice_) return;
+    toldNotice_ = now;
+    noticeChanged_.emit(now);
 }
 
 void CameraManager::postWhileAlive(MainQueue::Task task) {

@@ -58,8 +58,9 @@ public:
     Signal<TrackedValues>& sliderValuesChanged() { return sliderValuesChanged_; }
     Signal<std::vector<TrackingPoint>>& handTrackingPointsChanged() { return handTrackingPointsChanged_; }
 
-    // What the camera area should say: no camera outranks no hand tracking,
-    // since without a picture there is nothing to track in. Told on change.
+    // What the camera area should say: no camera, or one pulled out, outranks
+    // no hand tracking, since without a picture there is nothing to track in.
+    // Told on change.
     CameraNotice notice() const;
     Signal<CameraNotice>& noticeChanged() { return noticeChanged_; }
 
@@ -77,6 +78,7 @@ private:
     void publishSliderValues(const TrackedValues& values);  // main thread
     void checkHandTracking();                               // worker thread
     void loseHandTracking();                                // main thread
+    void tellNotice();                                      // main thread
 
     MainQueue& mainQueue_; // any thread
     Console& console_;     // any thread
@@ -88,6 +90,7 @@ private:
     Signal<std::vector<TrackingPoint>> handTrackingPointsChanged_; // main thread
     bool handTrackingAvailable_ = false;            // main thread
     Signal<CameraNotice> noticeChanged_;            // main thread
+    CameraNotice toldNotice_ = CameraNotice::None;  // main thread: the last notice told
 
     const std::unique_ptr<HandPoseDetector> detector_; // worker thread
     // The models are read with the first picture; a failure then is seen here.

@@ -29,6 +29,7 @@ class CaptureSession {
 public:
     // Worker thread. Must not block on the main thread.
     using FrameHandler = std::function<void(const VideoFrame&)>;
+    using InputStateHandler = std::function<void(InputState)>;
 
     virtual ~CaptureSession() = default;
 
@@ -39,6 +40,10 @@ public:
 
     // The analysis of every delivered frame. Set once, while stopped.
     virtual void setFrameHandler(FrameHandler handler) = 0;
+    // Told, on the worker thread, each time inputState() changes while the
+    // session runs: the camera went away, or came back with a new start.
+    // Set once, while stopped.
+    virtual void setInputStateHandler(InputStateHandler handler) = 0;
 
     // The picture shown on screen; may be replaced or cleared (an empty
     // handler) at any time. Once the call returns, the old handler is

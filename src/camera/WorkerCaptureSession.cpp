@@ -23,6 +23,11 @@ void WorkerCaptureSession::setFrameHandler(FrameHandler handler) {
     frameHandler_ = std::move(handler);
 }
 
+void WorkerCaptureSession::setInputStateHandler(InputStateHandler handler) {
+    if (worker_.joinable()) return; // read by the worker without a lock
+    inputStateHandler_ = std::move(handler);
+}
+
 void WorkerCaptureSession::setPreviewHandler(FrameHandler handler) {
     FrameHandler old;
     {
@@ -52,7 +57,7 @@ bool WorkerCaptureSession::isRunning() const { return worker_.joinable() && !wor
 
 void WorkerCaptureSession::run(std::stop_token stop) {
     if (capture(stop)) {
-        inputState_ = InputState::Lost;
+        changeInputState(InputState::Lost);
         clearPreview();
     }
     workerEnded_ = true;
@@ -65,7 +70,7 @@ bool WorkerCaptureSession::capture(const std::stop_token& stop) {
         if (opened == SourceStatus::Gone) return true;
         if (!pauseBeforeRetry(stop)) return false;
     }
-    inputState_ = InputState::Available;
+    changeInputState(InputState::Available);
     bool gone = false;
     while (!stop.stop_requested()) {
         const FrameRead got = source_->read(stop);
@@ -97,6 +102,10 @@ void WorkerCaptureSession::deliver(const VideoFrame& frame) {
     if (frameHandler_) frameHandler_(frame);
     std::lock_guard lock(previewMutex_);
     if (previewHandler_) previewHandler_(frame);
+}
+
+void WorkerCaptureSession::changeInputState(InputState state) {
+    if (inputState_.exchange(state) != state && inputStateHandler_) inputStateHandler_(state);
 }
 
 void WorkerCaptureSession::clearPreview() {

@@ -34,6 +34,7 @@ public:
     bool hasInput() const override;
     InputState inputState() const override;
     void setFrameHandler(FrameHandler handler) override;
+    void setInputStateHandler(InputStateHandler handler) override;
     void setPreviewHandler(FrameHandler handler) override;
     void startRunning() override;
     void stopRunning() override;
@@ -45,10 +46,12 @@ private:
     bool pauseBeforeRetry(const std::stop_token& stop); // worker thread
     void deliver(const VideoFrame& frame);              // worker thread
     void clearPreview();                                // worker thread
+    void changeInputState(InputState state);            // worker thread
 
     const std::unique_ptr<FrameSource> source_; // worker thread while running
     const std::chrono::milliseconds retryDelay_;
     FrameHandler frameHandler_; // written on the main thread while stopped; called on the worker
+    InputStateHandler inputStateHandler_; // likewise
 
     // Held while the preview handler runs, so that replacing it waits for a
     // call in progress.

@@ -27,6 +27,7 @@ public:
     void loseCamera() {
         running_ = false;
         lost_ = true;
+        if (inputStateHandler_) inputStateHandler_(camera::InputState::Lost);
         if (previewHandler_) previewHandler_(camera::VideoFrame{});
     }
 
@@ -40,10 +41,13 @@ public:
         return lost_ ? camera::InputState::Lost : camera::InputState::Available;
     }
     void setFrameHandler(FrameHandler handler) override { frameHandler_ = std::move(handler); }
+    void setInputStateHandler(InputStateHandler handler) override { inputStateHandler_ = std::move(handler); }
     void setPreviewHandler(FrameHandler handler) override { previewHandler_ = std::move(handler); }
+    // The camera is found again at every start.
     void startRunning() override {
         ++starts_;
         running_ = hasInput_;
+        if (lost_ && inputStateHandler_) inputStateHandler_(camera::InputState::Available);
         lost_ = false;
     }
     void stopRunning() override {
@@ -59,6 +63,7 @@ private:
     std::size_t starts_ = 0;
     std::size_t stops_ = 0;
     FrameHandler frameHandler_;
+    InputStateHandler inputStateHandler_;
     FrameHandler previewHandler_;
 };
 

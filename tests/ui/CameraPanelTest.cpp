@@ -389,14 +389,18 @@ private Q_SLOTS:
     void areaSaysWhatThePictureCannot_data() {
         QTest::addColumn<bool>("hasCamera");
         QTest::addColumn<bool>("canFindHands");
+        QTest::addColumn<bool>("pulledOut");
         QTest::addColumn<QString>("notice");
-        QTest::newRow("camera and hand models") << true << true << QString();
-        QTest::newRow("no camera") << false << true << QStringLiteral("No camera found");
-        QTest::newRow("no hand models: over the picture") << true << false << QStringLiteral("Hand tracking unavailable");
+        QTest::newRow("camera and hand models") << true << true << false << QString();
+        QTest::newRow("no camera") << false << true << false << QStringLiteral("No camera found");
+        QTest::newRow("no hand models: over the picture")
+            << true << false << false << QStringLiteral("Hand tracking unavailable");
+        QTest::newRow("camera pulled out: on black") << true << true << true << QStringLiteral("Camera disconnected");
     }
     void areaSaysWhatThePictureCannot() {
         QFETCH(bool, hasCamera);
         QFETCH(bool, canFindHands);
+        QFETCH(bool, pulledOut);
         QFETCH(QString, notice);
         Panel panel(Destination::Present, true, hasCamera, canFindHands);
         const QColor blue(0, 0, 220);
@@ -404,6 +408,12 @@ private Q_SLOTS:
             QVERIFY(panel.session->deliver(stripedFrame(300, 200, 0, blue, blue)));
             QTRY_VERIFY(!panel.area()->picture().isNull());
         }
+        if (pulledOut) {
+            panel.session->loseCamera();
+            panel.queue.runAll();
+            QTRY_VERIFY(panel.area()->picture().isNull());
+        }
+        const bool pictureShown = hasCamera && !pulledOut;
         auto* label = panel.area()->findChild<QLabel*>(QStringLiteral("cameraNotice"));
         QCOMPARE(label->text(), notice);
         QCOMPARE(label->isVisible(), !notice.isEmpty());
@@ -416,7 +426,7 @@ private Q_SLOTS:
             QVERIFY(vantor::uitest::containsColour(shot.copy(plate), Qt::white, 60));
         }
         QCOMPARE(vantor::uitest::containsColour(shot.copy(QRect(100, 90, 100, 20)), Qt::white, 60), !notice.isEmpty());
-        QVERIFY(near(shot.pixel(20, 20), hasCamera ? blue : QColor(Qt::black)));
+        QVERIFY(near(shot.pixel(20, 20), pictureShown ? blue : QColor(Qt::black)));
 
         QTest::mouseClick(panel.toggle(), Qt::LeftButton); // switched off: no area, no notice
         QVERIFY(!label->isVisible());

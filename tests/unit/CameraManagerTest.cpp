@@ -159,6 +159,24 @@ INSTANTIATE_TEST_SUITE_P(
                    CameraNotice::HandTrackingUnavailable}),
     [](const auto& row) { return row.param.name; });
 
+TEST(CameraNoticeTest, APulledOutCameraIsToldUntilAStartFindsItAgain) {
+    ManualMainQueue queue;
+    ConsoleRecorder console;
+    auto owned = std::make_unique<ScriptedCaptureSession>(true);
+    auto* session = owned.get();
+    CameraManager manager(std::move(owned), noHands(), queue, console);
+    std::vector<CameraNotice> told;
+    auto connection = manager.noticeChanged().connect([&](CameraNotice notice) { told.push_back(notice); });
+
+    manager.session().startRunning();
+    session->loseCamera();
+    queue.runAll();
+    EXPECT_EQ(manager.notice(), CameraNotice::CameraDisconnected) << "outranks the missing hand models";
+    manager.session().startRunning();
+    queue.runAll();
+    EXPECT_EQ(told, (std::vector{CameraNotice::CameraDisconnected, CameraNotice::HandTrackingUnavailable}));
+}
+
 TEST_F(CameraManagerTest, SmoothsFingerValuesByOneFifthOfTheWayPerFrame) {
     const double expected[] = {0.2, 0.36, 0.488, 0.5904};
     for (const double fraction : expected) {

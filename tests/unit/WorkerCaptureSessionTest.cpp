@@ -183,12 +183,16 @@ TEST_P(CameraGoesAway, TheRunEndsByItselfUntilTheNextStartFindsTheCameraAgain) {
     s.source->unplugAt(GetParam().unplugAt);
     FrameLog log;
     PreviewLog preview;
+    std::atomic<int> toldLost{0};
+    std::atomic<int> toldFound{0};
     s.session->setFrameHandler(log.handler());
     s.session->setPreviewHandler(preview.handler());
+    s.session->setInputStateHandler([&](InputState state) { ++(state == InputState::Lost ? toldLost : toldFound); });
     s.session->startRunning();
     ASSERT_TRUE(waitUntil([&] { return !s.session->isRunning(); }));
 
     EXPECT_EQ(s.session->inputState(), InputState::Lost);
+    EXPECT_EQ(toldLost.load(), 1);
     EXPECT_EQ(log.delivered.load(), GetParam().unplugAt);
     EXPECT_TRUE(preview.lastWasEmpty.load()) << "the last picture stayed on screen";
     EXPECT_EQ(s.source->opens(), 1u) << "a vanished camera is not retried until the next start";
@@ -200,6 +204,7 @@ TEST_P(CameraGoesAway, TheRunEndsByItselfUntilTheNextStartFindsTheCameraAgain) {
     ASSERT_TRUE(waitUntil([&] { return log.delivered.load() > GetParam().unplugAt + 5; }));
     EXPECT_TRUE(s.session->isRunning());
     EXPECT_EQ(s.session->inputState(), InputState::Available);
+    EXPECT_EQ(toldFound.load(), 1);
     EXPECT_FALSE(preview.lastWasEmpty.load());
     s.session->stopRunning();
     EXPECT_EQ(s.source->opens(), 2u);
