@@ -1,57 +1,107 @@
-// The whole detector on real photos: the reference photo gives MediaPipe's
-// own joints, a photo without a hand gives none, and a turned photo gives
-// the turned joints.
-#include "TestData.h"
-
+// From the palm model's outputs to the landmark model's region, and the whole
+// detector on real photos: MediaPipe's own joints for the reference photo.
 #include "platform/handpose/MediaPipeHandDetector.h"
 #include "platform/image/ImageFile.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
+#include <numbers>
 
 namespace vantor::handpose {
 namespace {
 
+TEST(PalmDecodingTest, TheModelsTwoGridsGive2016Anchors) {
+    const auto anchors = palmAnchors();
+    ASSERT_EQ(anchors.size(), 2016u);
+    EXPECT_FLOAT_EQ(anchors[1158].x, 1.5f / 12); // after 24 x 24 cells of two, 12 x 12 cells of six
+}
+
+TEST(PalmDecodingTest, PalmSitsAtItsAnchorAndIsKeptOnlyWhenTheSigmoidOfItsLogitReachesTheThreshold) {
+    const std::vector<Anchor> anchors(5, Anchor{0.5f, 0.5f});
+    std::vector<float> regressors(5 * kPalmValuesPerAnchor, 0.0f);
+    regressors[2] = 38.4f; // width 0.2 of the 192-pixel input
+    regressors[4] = 96.0f; // keypoint 0 half the input right of the anchor
+    const std::vector<float> logits{2.0f, -0.1f, 1e30f, -1e30f, std::nanf("")};
+    const auto palms = decodePalms(regressors, logits, anchors, 192.0f, 0.5f);
+    ASSERT_EQ(palms.size(), 2u);
+    EXPECT_NEAR(palms[0].score, 1.0f / (1.0f + std::exp(-2.0f)), 1e-6);
+    EXPECT_NEAR(palms[0].xMin, 0.4f, 1e-6);
+    EXPECT_NEAR(palms[0].keypoints[0].x, 1.0f, 1e-6);
+    EXPECT_FLOAT_EQ(palms[1].score, 1.0f);
+}
+
+PalmDetection palm(float x, float size, float score, Point2 wrist = {}, Point2 knuckle = {}) {
+    PalmDetection p{x, 0.4f, size, size, {}, score};
+    p.keypoints[0] = wrist;
+    p.keypoints[2] = knuckle;
+    return p;
+}
+
+TEST(PalmDecodingTest, OverlappingPalmsMergeWeightedByScoreOthersStayApartBestFirst) {
+    // The first and last overlap by IoU 0.67; a box without area overlaps nothing, not even itself.
+    const auto kept = weightedNonMaxSuppression(
+        {palm(0.2f, 1.0f, 0.6f, {1.0f, 0.0f}), palm(5.0f, 0.2f, 0.7f), palm(0.0f, NAN, 0.8f), palm(0.0f, 1.0f, 0.9f)},
+        0.3f);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_NEAR(kept[0].xMin, 0.2f * 0.6f / 1.5f, 1e-6);
+    EXPECT_NEAR(kept[0].width, 1.0f, 1e-6);
+    EXPECT_NEAR(kept[0].keypoints[0].x, 0.6f / 1.5f, 1e-6);
+    EXPECT_FLOAT_EQ(kept[0].score, 0.9f);
+    EXPECT_FLOAT_EQ(kept[1].score, 0.8f);
+    EXPECT_FLOAT_EQ(kept[2].score, 0.7f);
+}
+
+void expectRegion(const char* hand, const RotatedRect& r, const RotatedRect& expected) {
+    SCOPED_TRACE(hand);
+    EXPECT_NEAR(r.xCenter, expected.xCenter, 1e-5);
+    EXPECT_NEAR(r.yCenter, expected.yCenter, 1e-5);
+    EXPECT_NEAR(r.width, expected.width, 1e-5);
+    EXPECT_NEAR(r.height, expected.height, 1e-5);
+    EXPECT_NEAR(r.rotation, expected.rotation, 1e-5);
+}
+
+// A palm 0.1 wide at (0.4, 0.4), pointing from the wrist to the middle knuckle.
+TEST(HandRegionTest, PalmRegionIsTurnedAlongTheHandGrown2Point6TimesAndShiftedHalfAPalmForward) {
+    const Point2 low{0.45f, 0.5f}, high{0.45f, 0.4f}, left{0.4f, 0.45f}, right{0.5f, 0.45f};
+    expectRegion("upright", handRegionFromPalm(palm(0.4f, 0.1f, 1, low, high), {100, 100}),
+                 {0.45f, 0.4f, 0.26f, 0.26f, 0});
+    expectRegion("pointing right", handRegionFromPalm(palm(0.4f, 0.1f, 1, left, right), {100, 100}),
+                 {0.5f, 0.45f, 0.26f, 0.26f, std::numbers::pi_v<float> / 2});
+    expectRegion("square in pixels", handRegionFromPalm(palm(0.4f, 0.1f, 1, low, high), {200, 100}),
+                 {0.45f, 0.4f, 0.26f, 0.52f, 0});
+}
+
+TEST(HandRegionTest, LandmarkRegionCoversTheHandsBaseTwiceOverShiftedATenthForward) {
+    HandLandmarks hand{};
+    hand.fill({0.5f, 0.5f});
+    hand[0] = {0.5f, 0.6f};  // wrist below
+    hand[5] = {0.45f, 0.5f}; // knuckles 0.1 above
+    hand[13] = {0.55f, 0.5f};
+    expectRegion("upright", handRegionFromLandmarks(hand, {100, 100}), {0.5f, 0.55f - 0.1f * 0.1f, 0.2f, 0.2f, 0});
+}
+
 using camera::HandJoint;
-using ::testing::HasSubstr;
 
 struct Joint {
     HandJoint joint;
-    double x;
-    double y;
+    double x, y;
 };
 
-// MediaPipe's own result for the reference photo (lite models), origin lower left.
+// MediaPipe's own result for handsrc.png (lite models), origin lower left.
 const std::vector<Joint> kMediaPipeJoints{
-    {HandJoint::Wrist, -0.0018, 0.4458},    {HandJoint::ThumbTip, 0.3932, 0.9574},
-    {HandJoint::IndexTip, 0.7461, 0.7129},  {HandJoint::MiddleTip, 0.8233, 0.4640},
+    {HandJoint::Wrist, -0.0018, 0.4458},   {HandJoint::ThumbTip, 0.3932, 0.9574},
+    {HandJoint::IndexTip, 0.7461, 0.7129}, {HandJoint::MiddleTip, 0.8233, 0.4640},
     {HandJoint::LittleTip, 0.6559, 0.0887},
 };
 
-camera::VideoFrame frameOf(const cv::Mat& bgr) {
-    camera::VideoFrame frame;
-    frame.width = bgr.cols;
-    frame.height = bgr.rows;
-    const cv::Mat continuous = bgr.isContinuous() ? bgr : bgr.clone();
-    frame.bgr = std::make_shared<const std::vector<std::uint8_t>>(continuous.data,
-                                                                  continuous.data + continuous.total() * 3);
-    return frame;
-}
-
-// An empty frame when the file cannot be read.
 camera::VideoFrame photo(const std::string& file) {
-    return platform::readImageFile(test::dataPath(file)).value_or(camera::VideoFrame{});
+    return platform::readImageFile(std::string(VANTOR_TEST_DATA_DIR) + "/" + file).value_or(camera::VideoFrame{});
 }
 
-// Distance between two points in units of the picture's width.
-double distanceInWidths(double dx, double dy, const camera::VideoFrame& picture) {
-    return std::hypot(dx, dy * picture.height / picture.width);
+camera::VideoFrame frameOf(const cv::Mat& bgr) {
+    return {bgr.cols, bgr.rows, std::make_shared<const std::vector<std::uint8_t>>(bgr.datastart, bgr.dataend)};
 }
 
 class PipelineTest : public ::testing::Test {
@@ -61,75 +111,46 @@ protected:
         detector_ = MediaPipeHandDetector::create(defaultModelsDirectory(), ModelVariant::Lite, error).release();
         ASSERT_NE(detector_, nullptr) << error;
     }
-    static void TearDownTestSuite() {
-        delete detector_;
-        detector_ = nullptr;
-    }
+    static void TearDownTestSuite() { delete detector_; }
     void SetUp() override {
         ASSERT_NE(detector_, nullptr);
         detector_->forgetHand();
     }
 
-    void expectJoints(const camera::HandObservation& hand, const std::vector<Joint>& expected,
-                      const camera::VideoFrame& picture) {
+    // One hand, its five joints within 2 % of the picture's width of `expected`.
+    static void expectHand(const camera::VideoFrame& picture, const std::vector<Joint>& expected) {
+        const auto hands = detector_->detect(picture);
+        ASSERT_TRUE(hands);
+        ASSERT_EQ(hands->size(), 1u);
         for (const Joint& j : expected) {
-            const auto point = hand.recognizedPoint(j.joint);
+            const auto point = hands->front().recognizedPoint(j.joint);
             ASSERT_TRUE(point);
-            EXPECT_LE(distanceInWidths(point->x - j.x, point->y - j.y, picture), 0.02)
-                << "joint " << static_cast<int>(j.joint) << " at " << point->x << ", " << point->y << ", expected "
-                << j.x << ", " << j.y;
+            EXPECT_LE(std::hypot(point->x - j.x, (point->y - j.y) * picture.height / picture.width), 0.02)
+                << "joint " << static_cast<int>(j.joint) << " at " << point->x << ", " << point->y;
             EXPECT_GT(point->confidence, 0.5f);
         }
     }
 
-    static MediaPipeHandDetector* detector_;
+    static inline MediaPipeHandDetector* detector_ = nullptr;
 };
 
-MediaPipeHandDetector* PipelineTest::detector_ = nullptr;
-
-TEST_F(PipelineTest, ReferencePhotoGivesMediaPipesJoints) {
+TEST_F(PipelineTest, ReferencePhotoGivesMediaPipesJointsAndTheNextFrameIsTrackedFromThem) {
     const auto picture = photo("handsrc.png");
-    ASSERT_TRUE(picture.isValid());
-    const auto hands = detector_->detect(picture);
-    ASSERT_TRUE(hands);
-    ASSERT_EQ(hands->size(), 1u);
-    expectJoints(hands->front(), kMediaPipeJoints, picture);
-}
-
-TEST_F(PipelineTest, PhotoWithoutAHandGivesNone) {
-    const auto picture = photo("fruits.jpg");
-    ASSERT_TRUE(picture.isValid());
-    const auto hands = detector_->detect(picture);
-    ASSERT_TRUE(hands);
-    EXPECT_TRUE(hands->empty());
-    EXPECT_FALSE(detector_->isTracking());
+    expectHand(picture, kMediaPipeJoints);
+    EXPECT_TRUE(detector_->isTracking());
+    expectHand(picture, kMediaPipeJoints);
+    EXPECT_TRUE(detector_->isTracking());
 }
 
 TEST_F(PipelineTest, TurnedPhotoGivesTurnedJoints) {
     cv::Mat turned;
     cv::rotate(bgrPicture(photo("handsrc.png")), turned, cv::ROTATE_90_CLOCKWISE);
-    const auto picture = frameOf(turned);
-    const auto hands = detector_->detect(picture);
-    ASSERT_TRUE(hands);
-    ASSERT_EQ(hands->size(), 1u);
-    // A quarter turn clockwise takes (x, y) with y up to (y, 1 - x).
-    std::vector<Joint> turnedJoints;
+    std::vector<Joint> turnedJoints; // a quarter turn clockwise takes (x, y) with y up to (y, 1 - x)
     for (const Joint& j : kMediaPipeJoints) turnedJoints.push_back({j.joint, j.y, 1.0 - j.x});
-    expectJoints(hands->front(), turnedJoints, picture);
+    expectHand(frameOf(turned), turnedJoints);
 }
 
-TEST_F(PipelineTest, NextFrameIsTrackedFromTheLandmarks) {
-    const auto picture = photo("handsrc.png");
-    const auto first = detector_->detect(picture);
-    ASSERT_TRUE(first && first->size() == 1);
-    EXPECT_TRUE(detector_->isTracking());
-    const auto second = detector_->detect(picture);
-    ASSERT_TRUE(second && second->size() == 1);
-    EXPECT_TRUE(detector_->isTracking());
-    expectJoints(second->front(), kMediaPipeJoints, picture);
-}
-
-TEST_F(PipelineTest, LostHandEndsTracking) {
+TEST_F(PipelineTest, PhotoWithoutAHandGivesNoneAndEndsTracking) {
     ASSERT_TRUE(detector_->detect(photo("handsrc.png")));
     ASSERT_TRUE(detector_->isTracking());
     const auto hands = detector_->detect(photo("fruits.jpg"));
@@ -138,85 +159,13 @@ TEST_F(PipelineTest, LostHandEndsTracking) {
     EXPECT_FALSE(detector_->isTracking());
 }
 
-TEST_F(PipelineTest, InvalidFrameIsAFailedRun) {
-    camera::VideoFrame frame;
-    frame.width = 4;
-    frame.height = 4;
-    frame.bgr = std::make_shared<const std::vector<std::uint8_t>>(10, 0);
-    EXPECT_FALSE(detector_->detect(frame));
-}
-
-TEST_F(PipelineTest, TinyAndOddSizedFramesAreHandled) {
+TEST_F(PipelineTest, ShortFrameFailsAndTinyOrOddSizedFramesGiveNoHand) {
+    EXPECT_FALSE(detector_->detect({4, 4, std::make_shared<const std::vector<std::uint8_t>>(10, 0)}));
     for (const auto& size : {cv::Size(1, 1), cv::Size(3, 1000), cv::Size(1000, 2)}) {
-        const cv::Mat picture(size, CV_8UC3, cv::Scalar(40, 90, 160));
-        const auto hands = detector_->detect(frameOf(picture));
+        const auto hands = detector_->detect(frameOf(cv::Mat(size, CV_8UC3, cv::Scalar(40, 90, 160))));
         ASSERT_TRUE(hands);
         EXPECT_TRUE(hands->empty());
     }
-}
-
-TEST(ObservationTest, FiveJointsWithYUpAndThePresenceAsConfidence) {
-    HandResult hand;
-    hand.found = true;
-    hand.presence = 0.75f;
-    for (std::size_t k = 0; k < kHandLandmarks; ++k)
-        hand.landmarks[k] = {static_cast<float>(k) / 100.0f, static_cast<float>(k) / 50.0f};
-    const auto observation = toObservation(hand);
-    const std::vector<std::pair<HandJoint, std::size_t>> joints{
-        {HandJoint::Wrist, 0}, {HandJoint::ThumbTip, 4}, {HandJoint::IndexTip, 8},
-        {HandJoint::MiddleTip, 12}, {HandJoint::LittleTip, 20}};
-    for (const auto& [joint, index] : joints) {
-        const auto point = observation.recognizedPoint(joint);
-        ASSERT_TRUE(point);
-        EXPECT_NEAR(point->x, static_cast<double>(index) / 100.0, 1e-6);
-        EXPECT_NEAR(point->y, 1.0 - static_cast<double>(index) / 50.0, 1e-6);
-        EXPECT_FLOAT_EQ(point->confidence, 0.75f);
-    }
-}
-
-class DetectorSetupTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // One folder per process: test runs of other checkouts may share /tmp.
-        directory_ = std::filesystem::temp_directory_path() /
-                     ("vantor-handpose-" + std::to_string(::getpid()) + "-" +
-                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(directory_);
-    }
-    void TearDown() override { std::filesystem::remove_all(directory_); }
-    std::filesystem::path directory_;
-};
-
-TEST_F(DetectorSetupTest, MissingModelIsNamedInTheError) {
-    std::string error;
-    EXPECT_FALSE(MediaPipeHandDetector::create(directory_.string(), ModelVariant::Lite, error));
-    EXPECT_THAT(error, HasSubstr("palm_detection_lite.tflite"));
-}
-
-TEST_F(DetectorSetupTest, CorruptModelIsNamedInTheError) {
-    const auto models = std::filesystem::path(defaultModelsDirectory());
-    std::filesystem::copy_file(models / "palm_detection_lite.tflite", directory_ / "palm_detection_lite.tflite");
-    auto bytes = test::readBytes((models / "hand_landmark_lite.tflite").string());
-    bytes.resize(bytes.size() / 3);
-    std::ofstream(directory_ / "hand_landmark_lite.tflite", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    std::string error;
-    EXPECT_FALSE(MediaPipeHandDetector::create(directory_.string(), ModelVariant::Lite, error));
-    EXPECT_THAT(error, HasSubstr("hand_landmark_lite.tflite"));
-}
-
-TEST_F(DetectorSetupTest, SwappedModelsAreRefused) {
-    const auto models = std::filesystem::path(defaultModelsDirectory());
-    std::filesystem::copy_file(models / "hand_landmark_lite.tflite", directory_ / "palm_detection_lite.tflite");
-    std::filesystem::copy_file(models / "palm_detection_lite.tflite", directory_ / "hand_landmark_lite.tflite");
-    std::string error;
-    EXPECT_FALSE(MediaPipeHandDetector::create(directory_.string(), ModelVariant::Lite, error));
-    EXPECT_THAT(error, HasSubstr("not a palm detection model"));
-}
-
-TEST(DetectorFactoryTest, FindsTheModelsBesideTheProgram) {
-    std::string error;
-    EXPECT_TRUE(platform::makeMediaPipeHandDetector(error)) << error;
 }
 
 } // namespace
