@@ -4,54 +4,39 @@
 #include <QTabBar>
 #include <QTest>
 
-#include <cmath>
-
 namespace vantor::uitest {
 
-WindowHarness::WindowHarness(Destination present) {
-    if (present == Destination::Present) destination = fakes.midi.addDestination("vantor*2");
-    window_ = std::make_unique<app::MainWindow>(fakes.seams());
+WindowHarness::WindowHarness(Setup setup) {
+    if (setup.destination) destination = midi.addDestination("vantor*2");
+    auto makeCamera = [this, setup] {
+        auto scriptedSession = std::make_unique<testing::ScriptedCaptureSession>(setup.camera);
+        auto scriptedDetector = std::make_unique<testing::ScriptedHandPoseDetector>();
+        scriptedDetector->setCanFindHands(setup.handModels);
+        session = scriptedSession.get();
+        detector = scriptedDetector.get();
+        return std::make_unique<camera::CameraManager>(std::move(scriptedSession), std::move(scriptedDetector), queue,
+                                                       console);
+    };
+    window_ = std::make_unique<app::MainWindow>(app::WindowSeams{midi, queue, console, random, makeCamera});
     window_->show();
     QApplication::processEvents();
 }
 
-WindowHarness::~WindowHarness() = default;
-
 void WindowHarness::advance(std::chrono::milliseconds by) {
-    fakes.queue.advance(by);
-    fakes.queue.runAll();
+    queue.advance(by);
+    queue.runAll();
     QApplication::processEvents();
 }
-
-void WindowHarness::passSplash() { advance(app::MainWindow::kSplashTime); }
-
-surface::ContentViewWidget& WindowHarness::view() {
-    auto* view = window_->contentView();
-    if (!view) qFatal("the control surface is not built yet");
-    return *view;
-}
-
-QTabWidget& WindowHarness::tabView() { return *view().findChild<QTabWidget*>(QStringLiteral("tabView")); }
-
-namespace {
-int indexOfTag(int tag) {
-    if (surface::isSliderTab(tag)) return tag;
-    return tag == surface::kGestureTabTag ? static_cast<int>(surface::kTabsConfig.size())
-                                          : static_cast<int>(surface::kTabsConfig.size()) + 1;
-}
-} // namespace
 
 void WindowHarness::selectTab(int tag) {
     QTabBar* bar = tabView().tabBar();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(indexOfTag(tag)).center());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tabView().indexOf(&page(tag))).center());
     QApplication::processEvents();
 }
 
-QWidget& WindowHarness::page(int tag) { return *tabView().widget(indexOfTag(tag)); }
-
 std::vector<midi::NrpnMessage> WindowHarness::takeNrpns() {
-    auto sent = fakes.midi.nrpns();
-    fakes.midi.clearSends();
+    auto sent = midi.nrpns();
+    midi.clearSends();
     return sent;
 }
 
@@ -69,19 +54,10 @@ bool containsColour(const QImage& image, const QColor& colour, int tolerance) {
     return false;
 }
 
-std::uint64_t wordForSliderValue(double value) {
-    return static_cast<std::uint64_t>(std::ldexp(value / 16383.0, 53));
-}
-
-std::uint64_t wordForBoolean(bool on) { return on ? std::uint64_t{1} << 63 : 0; }
-
 } // namespace vantor::uitest
 
 namespace vantor::midi {
 char* toString(const NrpnMessage& message) {
-    return QTest::toString(QStringLiteral("NRPN(ch %1, parameter %2, value %3)")
-                               .arg(message.channel)
-                               .arg(message.parameter)
-                               .arg(message.value));
+    return QTest::toString(QStringLiteral("NRPN(parameter %1, value %2)").arg(message.parameter).arg(message.value));
 }
 } // namespace vantor::midi
