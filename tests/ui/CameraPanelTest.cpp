@@ -8,19 +8,13 @@
 #include "support/HandFrames.h"
 #include "ui/camera/CameraPreview.h"
 
-#include <QLabel>
 #include <QComboBox>
-#include <QPushButton>
-#include <QSlider>
-#include <QTest>
 
 #include <limits>
 
 using vantor::camera::HandJoint;
-using vantor::midi::NrpnMessage;
+using vantor::uitest::Sent;
 using vantor::uitest::WindowHarness;
-namespace testing = vantor::testing;
-using Sent = std::vector<NrpnMessage>;
 constexpr int kGestureTab = vantor::surface::kGestureTabTag;
 
 namespace {
@@ -32,33 +26,27 @@ void deliver(WindowHarness& harness, std::optional<vantor::camera::HandObservati
     harness.drain();
 }
 
-QSlider* rowSlider(WindowHarness& harness, int row) {
-    return harness.find<QSlider>(QStringLiteral("cameraRow.%1.slider").arg(row));
-}
-
 } // namespace
 
 class CameraPanelTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void rowValueIsSentTruncatedAndClamped_data() {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<Sent>("sent");
-        QTest::newRow("full scale") << 1.0 << Sent{{0, 8, 16383}};
-        QTest::newRow("half truncates 8191.5") << 0.5 << Sent{{0, 8, 8191}};
-        QTest::newRow("quarter truncates 4095.75") << 0.25 << Sent{{0, 8, 4095}};
-        QTest::newRow("pinch of 1.2 clamps instead of wrapping to 3275") << 1.2 << Sent{{0, 8, 16383}};
-        QTest::newRow("below zero") << -0.1 << Sent{{0, 8, 0}};
-        QTest::newRow("not a number sends nothing") << std::numeric_limits<double>::quiet_NaN() << Sent{};
-    }
     void rowValueIsSentTruncatedAndClamped() {
-        QFETCH(double, value);
-        QFETCH(Sent, sent);
+        const std::pair<double, Sent> changes[] = {
+            {1.0, {{0, 8, 16383}}},
+            {0.5, {{0, 8, 8191}}},  // 8191.5
+            {0.25, {{0, 8, 4095}}}, // 4095.75
+            {1.2, {{0, 8, 16383}}}, // a wide pinch, not wrapped to 3275
+            {-0.1, {{0, 8, 0}}},
+            {std::numeric_limits<double>::quiet_NaN(), {}},
+        };
         WindowHarness harness;
         harness.passSplash();
-        harness.view().cameraManager()->setSliderValue(3, value); // the pinch row, parameter 8
-        QCOMPARE(harness.takeNrpns(), sent);
+        for (const auto& [value, sent] : changes) {
+            harness.cameraManager().setSliderValue(3, value); // the pinch row, parameter 8
+            QCOMPARE(harness.takeNrpns(), sent);
+        }
         QVERIFY(harness.console.lines().empty());
     }
 
@@ -67,7 +55,7 @@ private Q_SLOTS:
         harness.passSplash();
         harness.selectTab(kGestureTab);
         // The thumb at the bottom edge: row 0 stays 0.
-        deliver(harness, testing::makeHand({.thumbY = 0.0, .indexY = 0.6, .middleY = 0.8, .pinch = 0.6}));
+        deliver(harness, vantor::testing::makeHand({.thumbY = 0.0, .indexY = 0.6, .middleY = 0.8, .pinch = 0.6}));
         QCOMPARE(harness.takeNrpns().size(), 4u);
         for (int frame = 0; frame < 3; ++frame) deliver(harness, std::nullopt);
         QCOMPARE(harness.takeNrpns(), (Sent{{0, 4, 0}, {0, 6, 0}, {0, 8, 0}, {0, 10, 0}}));
@@ -76,15 +64,14 @@ private Q_SLOTS:
     void pickerChangeSendsNothingAndTwoRowsOnOneParameterBothSend() {
         WindowHarness harness;
         harness.passSplash();
-        auto* manager = harness.view().cameraManager();
-        manager->setSliderValue(0, 0.5);
+        harness.cameraManager().setSliderValue(0, 0.5);
         harness.takeNrpns();
         for (int row : {0, 1}) {
             harness.find<QComboBox>(QStringLiteral("cameraRow.%1.picker").arg(row))->setCurrentIndex(11); // NRPN 12
         }
         QVERIFY(harness.takeNrpns().empty());
-        manager->setSliderValue(0, 0.25);
-        manager->setSliderValue(1, 1.0);
+        harness.cameraManager().setSliderValue(0, 0.25);
+        harness.cameraManager().setSliderValue(1, 1.0);
         QCOMPARE(harness.takeNrpns(), (Sent{{0, 12, 4095}, {0, 12, 16383}}));
     }
 
@@ -104,28 +91,20 @@ private Q_SLOTS:
         QTest::mouseClick(toggle, Qt::LeftButton);
         QCOMPARE(toggle->text(), QStringLiteral("Enable Camera"));
         QVERIFY(!harness.session->isRunning());
-        QVERIFY(!harness.find<QWidget>(QStringLiteral("cameraArea"))->isVisible());
-        harness.selectTab(vantor::surface::kUtilityTabTag);
-        harness.selectTab(kGestureTab);
-        QVERIFY(!harness.session->isRunning()); // coming back leaves it off
 
-        QSlider* middle = rowSlider(harness, 2); // NRPN 6
-        middle->setFocus();
-        QTest::keyClick(middle, Qt::Key_End);
-        QCOMPARE(harness.takeNrpns(), (Sent{{0, 6, 16383}}));
-        for (int position = 0; position < 16383; ++position) middle->setValue(position);
+        auto* middle = harness.find<QSlider>(QStringLiteral("cameraRow.2.slider")); // NRPN 6
+        for (int position = 1; position <= 16383; ++position) middle->setValue(position);
         const Sent sent = harness.takeNrpns();
         QCOMPARE(sent.size(), 16383u);
-        for (int position = 0; position < 16383; ++position) QCOMPARE(sent[std::size_t(position)].value, position);
+        for (int position = 1; position <= 16383; ++position) QCOMPARE(sent[position - 1], (vantor::midi::NrpnMessage{0, 6, position}));
     }
 
     void withoutDestinationEveryChangePrintsOneLineAndNothingIsSent() {
         WindowHarness harness({.destination = false});
         harness.passSplash();
-        auto* manager = harness.view().cameraManager();
-        manager->setSliderValue(0, 0.9);
-        manager->setSliderValue(0, 0.9);
-        manager->setSliderValue(1, 0.5);
+        harness.cameraManager().setSliderValue(0, 0.9);
+        harness.cameraManager().setSliderValue(0, 0.9);
+        harness.cameraManager().setSliderValue(1, 0.5);
         QCOMPARE(harness.console.lines(), std::vector<std::string>(2, "MIDI destination endpoint not connected."));
         QVERIFY(harness.midi.sends().empty());
     }
@@ -134,11 +113,12 @@ private Q_SLOTS:
         WindowHarness harness;
         harness.passSplash();
         harness.selectTab(kGestureTab);
-        const std::pair<HandJoint, std::pair<double, double>> joints[] = {
-            {HandJoint::Wrist, {0.5, 0.75}}, {HandJoint::ThumbTip, {0.2, 0.5}},
-            {HandJoint::IndexTip, {0.8, 0.5}}, {HandJoint::MiddleTip, {0.5, 0.1}}};
+        const std::pair<HandJoint, QPointF> joints[] = {{HandJoint::Wrist, {0.5, 0.75}},
+                                                        {HandJoint::ThumbTip, {0.2, 0.5}},
+                                                        {HandJoint::IndexTip, {0.8, 0.5}},
+                                                        {HandJoint::MiddleTip, {0.5, 0.1}}};
         vantor::camera::HandObservation hand;
-        for (const auto& [joint, at] : joints) hand.joints[std::size_t(joint)] = {at.first, at.second, 0.9f};
+        for (const auto& [joint, at] : joints) hand.joints[std::size_t(joint)] = {at.x(), at.y(), 0.9f};
         deliver(harness, hand);
         auto* area = harness.find<vantor::camera::CameraPreview>(QStringLiteral("cameraArea"));
         const QImage shot = area->grab().toImage();
@@ -147,33 +127,29 @@ private Q_SLOTS:
             return vantor::uitest::containsColour(shot.copy(QRect(centre - QPoint(1, 1), QSize(3, 3))), Qt::red);
         };
         for (const auto& [joint, at] : joints) {
-            QVERIFY(dotAt(at.first, 1 - at.second));
-            if (at.second != 0.5) QVERIFY(!dotAt(at.first, at.second)); // not upside down
+            QVERIFY(dotAt(at.x(), 1 - at.y()));
+            if (at.y() != 0.5) QVERIFY(!dotAt(at.x(), at.y())); // not upside down
         }
     }
 
     void areaSaysWhatThePictureCannot_data() {
-        QTest::addColumn<bool>("camera");
-        QTest::addColumn<bool>("handModels");
+        QTest::addColumn<vantor::uitest::Setup>("setup");
         QTest::addColumn<bool>("pulledOut");
         QTest::addColumn<QString>("notice");
-        QTest::newRow("camera and hand models: nothing") << true << true << false << QString();
-        QTest::newRow("no camera") << false << true << false << QStringLiteral("No camera found");
-        QTest::newRow("no hand models") << true << false << false << QStringLiteral("Hand tracking unavailable");
-        QTest::newRow("camera pulled out") << true << true << true << QStringLiteral("Camera disconnected");
+        QTest::newRow("camera and hand models: nothing") << vantor::uitest::Setup{} << false << QString();
+        QTest::newRow("no camera") << vantor::uitest::Setup{.camera = false} << false << "No camera found";
+        QTest::newRow("no hand models") << vantor::uitest::Setup{.handModels = false} << false << "Hand tracking unavailable";
+        QTest::newRow("camera pulled out") << vantor::uitest::Setup{} << true << "Camera disconnected";
     }
     void areaSaysWhatThePictureCannot() {
-        QFETCH(bool, camera);
-        QFETCH(bool, handModels);
+        QFETCH(vantor::uitest::Setup, setup);
         QFETCH(bool, pulledOut);
         QFETCH(QString, notice);
-        WindowHarness harness({.camera = camera, .handModels = handModels});
+        WindowHarness harness(setup);
         harness.passSplash();
         harness.selectTab(kGestureTab);
-        if (pulledOut) {
-            harness.session->loseCamera();
-            harness.drain();
-        }
+        if (pulledOut) harness.session->loseCamera();
+        harness.drain();
         auto* area = harness.find<vantor::camera::CameraPreview>(QStringLiteral("cameraArea"));
         QCOMPARE(area->findChild<QLabel*>(QStringLiteral("cameraNotice"))->text(), notice);
         // Drawn white across the middle of the area.

@@ -6,7 +6,6 @@
 #include <QThread>
 
 #include <thread>
-#include <vector>
 
 using namespace std::chrono_literals;
 using vantor::platform::QtMainQueue;
@@ -18,8 +17,9 @@ private Q_SLOTS:
     void tasksFromAnotherThreadRunLaterOnTheMainThreadInOrder() {
         QtMainQueue queue;
         std::vector<int> ran; // -n: task n ran off the main thread
-        QThread* main = QThread::currentThread();
-        const auto task = [&](int n) { return [&ran, main, n] { ran.push_back(QThread::currentThread() == main ? n : -n); }; };
+        const auto task = [&ran, main = QThread::currentThread()](int n) {
+            return [&ran, main, n] { ran.push_back(QThread::currentThread() == main ? n : -n); };
+        };
         std::thread worker([&] {
             queue.postAfter(1ms, task(3));
             queue.post(task(1));
@@ -37,10 +37,9 @@ private Q_SLOTS:
             QtMainQueue queue;
             queue.post([&] { ran = true; });
             queue.postAfter(1ms, [&] { ran = true; });
-            std::thread worker([&] { queue.postAfter(1ms, [&] { ran = true; }); });
-            worker.join();
+            std::thread([&] { queue.postAfter(1ms, [&] { ran = true; }); }).join();
         }
-        // A timer falling due after the dropped tasks fires: had any survived, it would have run first.
+        // Had a dropped task survived, it would run before this later one.
         bool later = false;
         QtMainQueue after;
         after.postAfter(2ms, [&] { later = true; });

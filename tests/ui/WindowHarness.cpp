@@ -1,8 +1,6 @@
 #include "WindowHarness.h"
 
-#include <QApplication>
 #include <QTabBar>
-#include <QTest>
 
 namespace vantor::uitest {
 
@@ -34,19 +32,18 @@ void WindowHarness::selectTab(int tag) {
     QApplication::processEvents();
 }
 
-std::vector<midi::NrpnMessage> WindowHarness::takeNrpns() {
+Sent WindowHarness::takeNrpns() {
     auto sent = midi.nrpns();
     midi.clearSends();
     return sent;
 }
 
 bool containsColour(const QImage& image, const QColor& colour, int tolerance) {
+    const auto near = [tolerance](int a, int b) { return std::abs(a - b) <= tolerance; };
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - colour.red()) <= tolerance &&
-                std::abs(pixel.green() - colour.green()) <= tolerance &&
-                std::abs(pixel.blue() - colour.blue()) <= tolerance) {
+            const QColor p = image.pixelColor(x, y);
+            if (near(p.red(), colour.red()) && near(p.green(), colour.green()) && near(p.blue(), colour.blue())) {
                 return true;
             }
         }

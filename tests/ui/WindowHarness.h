@@ -12,22 +12,25 @@
 #include "ui/shell/MainWindow.h"
 #include "ui/surface/ContentViewWidget.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
 #include <QTabWidget>
-
-#include <memory>
-#include <optional>
-#include <vector>
+#include <QTest>
 
 namespace vantor::uitest {
 
+using Sent = std::vector<midi::NrpnMessage>;
+
 struct Setup {
-    bool destination = true; // a "vantor*2" destination is there from the start
+    bool destination = true; // "vantor*2" is there from the start
     bool camera = true;
     bool handModels = true;
 };
 
 // The real main window over fakes, shown on its splash. The main queue runs
-// only when a test drains it, and its clock moves only when a test advances it.
+// only when a test drains it; its clock moves only when a test advances it.
 class WindowHarness {
 public:
     explicit WindowHarness(Setup setup = {});
@@ -41,17 +44,17 @@ public:
     app::MainWindow& window() { return *window_; }
     surface::ContentViewWidget& view() { return *window_->contentView(); }
     surface::ContentView& content() { return view().content(); }
+    camera::CameraManager& cameraManager() { return *view().cameraManager(); }
     QTabWidget& tabView() { return *view().findChild<QTabWidget*>(QStringLiteral("tabView")); }
     QWidget& page(int tag) { return *tabView().widget(surface::isSliderTab(tag) ? tag : tag - 1); }
-    // A click on the tab bar, as the user would make it.
-    void selectTab(int tag);
+    void selectTab(int tag); // a click on the tab bar
 
     template <typename T>
     T* find(const QString& name) {
         return window_->findChild<T*>(name);
     }
-    // NRPNs sent since the last call.
-    std::vector<midi::NrpnMessage> takeNrpns();
+    QSlider* slider(int index) { return find<QSlider>(QStringLiteral("slider.%1").arg(index, 2, 10, QChar('0'))); }
+    Sent takeNrpns(); // sent since the last call
 
     // Declared before the window so that they outlive it.
     testing::RecordingMidiService midi;
@@ -59,19 +62,18 @@ public:
     testing::ConsoleRecorder console;
     testing::ScriptedRandom random;
     std::optional<midi::EndpointRef> destination;
-    testing::ScriptedCaptureSession* session = nullptr;    // owned by the window's camera manager
+    testing::ScriptedCaptureSession* session = nullptr;    // owned by the camera manager
     testing::ScriptedHandPoseDetector* detector = nullptr; // likewise
 
 private:
     std::unique_ptr<app::MainWindow> window_;
 };
 
-// Whether any pixel of `image` lies within `tolerance` of `colour` on every channel.
+// Whether a pixel of `image` lies within `tolerance` of `colour` on every channel.
 bool containsColour(const QImage& image, const QColor& colour, int tolerance = 40);
 
 } // namespace vantor::uitest
 
-// QCOMPARE prints NRPNs readably.
 namespace vantor::midi {
-char* toString(const NrpnMessage& message);
+char* toString(const NrpnMessage& message); // for QCOMPARE
 }
