@@ -63,7 +63,7 @@ struct Setup {
 class WindowHarness {
 public:
     explicit WindowHarness(Setup setup = {}) {
-        if (setup.destination) destination = midi.addDestination("vantor*2");
+        if (setup.destination) midi.addDestination("vantor*2");
         auto makeCamera = [this, setup] {
             auto scriptedSession = std::make_unique<testing::ScriptedCaptureSession>(setup.camera);
             auto scriptedDetector = std::make_unique<testing::ScriptedHandPoseDetector>();
@@ -113,7 +113,6 @@ public:
     testing::ManualMainQueue queue;
     testing::ConsoleRecorder console;
     testing::ScriptedRandom random;
-    std::optional<vantor::midi::EndpointRef> destination;
     testing::ScriptedCaptureSession* session = nullptr;    // owned by the camera manager
     testing::ScriptedHandPoseDetector* detector = nullptr; // likewise
 
@@ -195,7 +194,6 @@ private Q_SLOTS:
         QCOMPARE(harness.midi.enumerationCount(), 1u);
         QCOMPARE(harness.midi.clientNames(), std::vector<std::string>{"MidiClient"});
         QCOMPARE(harness.midi.portNames(), std::vector<std::string>{"OutPort"});
-        QVERIFY(harness.takeNrpns().empty());
     }
 
     void statusHeaderNamesTheDestinationAndRendersNotConnectedOnceItIsLost() {
@@ -208,7 +206,7 @@ private Q_SLOTS:
         auto* status = harness.find<QLabel>(QStringLiteral("statusLine"));
         QCOMPARE(status->text(), QStringLiteral("vantor*2"));
         QVERIFY(status->grab().toImage() != absentStatus->grab().toImage());
-        harness.midi.vanish(*harness.destination);
+        harness.midi.vanish(*harness.midi.destinationAt(0));
         harness.slider(3)->setValue(42); // this send finds the destination gone
         QCOMPARE(status->text(), QStringLiteral("Not Connected"));
         QCOMPARE(status->grab().toImage(), absentStatus->grab().toImage());
@@ -309,9 +307,6 @@ private Q_SLOTS:
         }
         QTest::mouseClick(bar, Qt::LeftButton);
         QVERIFY(shows("Group", Qt::white, linked));
-        QTest::keyClick(source, Qt::Key_End);
-        harness.drain();
-        QCOMPARE(harness.takeNrpns(), (Sent{{0, 2, 16383}})); // no longer copied
     }
 
     void diceRollSendsFortyFiveNrpnsAndEverySliderShowsTheValueSent() {
