@@ -1,0 +1,552 @@
+// The main window over fakes of the seams, played as a user would: the
+// splash, the status header, the About window and ending in any state; what
+// each control of the surface sends and shows; the camera panel.
+
+#include "camera/CameraManager.h"
+#include "midi/NrpnDecoder.h"
+#include "support/ConsoleRecorder.h"
+#include "support/HandFrames.h"
+#include "support/ManualMainQueue.h"
+#include "support/RecordingMidiService.h"
+#include "support/ScriptedCaptureSession.h"
+#include "support/ScriptedHandPoseDetector.h"
+#include "support/ScriptedRandom.h"
+#include "surface/ContentView.h"
+#include "ui/camera/CameraPreview.h"
+#include "ui/modes/RegenButtonView.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/surface/ContentViewWidget.h"
+#include "ui/surface/LinkButtonView.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStyleOptionSlider>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolTip>
+
+#include <cmath>
+#include <limits>
+
+using namespace std::chrono_literals;
+using vantor::app::MainWindow;
+using vantor::camera::HandJoint;
+using vantor::midi::NrpnMessage;
+using Sent = std::vector<NrpnMessage>;
+namespace surface = vantor::surface;
+namespace testing = vantor::testing;
+constexpr int kGestureTab = surface::kGestureTabTag;
+constexpr int kUtilityTab = surface::kUtilityTabTag;
+
+namespace vantor::midi {
+char* toString(const NrpnMessage& message) { // for QCOMPARE
+    return QTest::toString(QStringLiteral("NRPN(parameter %1, value %2)").arg(message.parameter).arg(message.value));
+}
+} // namespace vantor::midi
+
+namespace {
+
+struct Setup {
+    bool destination = true; // "vantor*2" is there from the start
+    bool camera = true;
+    bool handModels = true;
+};
+
+// The real main window over fakes, shown on its splash. The main queue runs
+// only when a test drains it; its clock moves only when a test advances it.
+class WindowHarness {
+public:
+    explicit WindowHarness(Setup setup = {}) {
+        if (setup.destination) midi.addDestination("vantor*2");
+        auto makeCamera = [this, setup] {
+            auto scriptedSession = std::make_unique<testing::ScriptedCaptureSession>(setup.camera);
+            auto scriptedDetector = std::make_unique<testing::ScriptedHandPoseDetector>();
+            scriptedDetector->setCanFindHands(setup.handModels);
+            session = scriptedSession.get();
+            detector = scriptedDetector.get();
+            return std::make_unique<vantor::camera::CameraManager>(std::move(scriptedSession),
+                                                                   std::move(scriptedDetector), queue, console);
+        };
+        window_ = std::make_unique<MainWindow>(vantor::app::WindowSeams{midi, queue, console, random, makeCamera});
+        window_->show();
+        QApplication::processEvents();
+    }
+
+    // Moves the queue's clock, runs every ready task and lets Qt handle what they caused.
+    void advance(std::chrono::milliseconds by) {
+        queue.advance(by);
+        queue.runAll();
+        QApplication::processEvents();
+    }
+    void drain() { advance(0ms); }
+    void passSplash() { advance(MainWindow::kSplashTime); }
+    void destroyWindow() { window_.reset(); }
+
+    MainWindow& window() { return *window_; }
+    surface::ContentViewWidget& view() { return *window_->contentView(); }
+    surface::ContentView& content() { return view().content(); }
+    vantor::camera::CameraManager& cameraManager() { return *view().cameraManager(); }
+    QWidget& page(int tag) { return *tabs().widget(surface::isSliderTab(tag) ? tag : tag - 1); }
+    void selectTab(int tag) { // a click on the tab bar
+        QTabBar* bar = tabs().tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tabs().indexOf(&page(tag))).center());
+    }
+    template <typename T>
+    T* find(const QString& name) {
+        return window_->findChild<T*>(name);
+    }
+    QSlider* slider(int index) { return find<QSlider>(QStringLiteral("slider.%1").arg(index, 2, 10, QChar('0'))); }
+    Sent takeNrpns() { // sent since the last call
+        auto sent = midi.nrpns();
+        midi.clearSends();
+        return sent;
+    }
+
+    // Declared before the window so that they outlive it.
+    testing::RecordingMidiService midi;
+    testing::ManualMainQueue queue;
+    testing::ConsoleRecorder console;
+    testing::ScriptedRandom random;
+    testing::ScriptedCaptureSession* session = nullptr;    // owned by the camera manager
+    testing::ScriptedHandPoseDetector* detector = nullptr; // likewise
+
+private:
+    QTabWidget& tabs() { return *window_->findChild<QTabWidget*>(QStringLiteral("tabView")); }
+    std::unique_ptr<MainWindow> window_;
+};
+
+// Whether a pixel of `image` lies within `tolerance` of `colour` on every channel.
+bool containsColour(const QImage& image, const QColor& colour, int tolerance = 40) {
+    const auto near = [tolerance](int a, int b) { return std::abs(a - b) <= tolerance; };
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor p = image.pixelColor(x, y);
+            if (near(p.red(), colour.red()) && near(p.green(), colour.green()) && near(p.blue(), colour.blue())) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+QPoint handleCentre(QSlider* slider) {
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.maximum = slider->maximum();
+    option.sliderPosition = slider->sliderPosition();
+    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+}
+
+// The value tip on screen; empty when none is shown.
+QString shownTip() { return QToolTip::isVisible() ? QToolTip::text() : QString(); }
+
+// The controls Tab can reach in `scope`, top to bottom, then left to right
+// (centres within 4 px share a line: a check box beside a taller button).
+std::vector<QWidget*> tabStopsInReadingOrder(QWidget* scope) {
+    std::vector<QWidget*> stops;
+    for (QWidget* widget : scope->findChildren<QWidget*>()) {
+        if (widget->isVisible() && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus) &&
+            !widget->focusProxy()) {
+            stops.push_back(widget);
+        }
+    }
+    const auto centre = [scope](const QWidget* widget) { return widget->mapTo(scope, widget->rect().center()); };
+    std::ranges::stable_sort(stops, {}, [&](const QWidget* widget) { return centre(widget).y(); });
+    for (auto line = stops.begin(); line != stops.end();) {
+        const int top = centre(*line).y();
+        const auto next = std::find_if(line, stops.end(), [&](const QWidget* w) { return centre(w).y() - top > 4; });
+        std::stable_sort(line, next, [&](const QWidget* a, const QWidget* b) { return centre(a).x() < centre(b).x(); });
+        line = next;
+    }
+    return stops;
+}
+
+// One picture through the camera session and the analysis, with the detector's answer.
+void deliver(WindowHarness& harness, std::optional<vantor::camera::HandObservation> hand) {
+    hand ? harness.detector->pushHand(*hand) : harness.detector->pushNoHand();
+    QVERIFY(harness.session->deliver());
+    harness.drain();
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void splashStaysOnePointFiveSecondsWithoutMidiThenTheSurfaceLooksUpOnce() {
+        WindowHarness harness({.destination = false});
+        harness.advance(1000ms);
+        harness.midi.addDestination("vantor*2"); // attached during the splash: found
+        harness.advance(499ms);
+        QVERIFY(!harness.window().contentView());
+        QCOMPARE(harness.midi.enumerationCount(), 0u);
+        QVERIFY(harness.midi.clientNames().empty());
+        harness.advance(1ms);
+        QCOMPARE(harness.find<QLabel>(QStringLiteral("statusLine"))->text(), QStringLiteral("vantor*2"));
+        harness.advance(10s);
+        QCOMPARE(harness.midi.enumerationCount(), 1u);
+        QCOMPARE(harness.midi.clientNames(), std::vector<std::string>{"MidiClient"});
+        QCOMPARE(harness.midi.portNames(), std::vector<std::string>{"OutPort"});
+    }
+
+    void statusHeaderNamesTheDestinationAndRendersNotConnectedOnceItIsLost() {
+        WindowHarness absent({.destination = false});
+        absent.passSplash();
+        auto* absentStatus = absent.find<QLabel>(QStringLiteral("statusLine"));
+        QCOMPARE(absentStatus->text(), QStringLiteral("Not Connected"));
+        WindowHarness harness;
+        harness.passSplash();
+        auto* status = harness.find<QLabel>(QStringLiteral("statusLine"));
+        QCOMPARE(status->text(), QStringLiteral("vantor*2"));
+        QVERIFY(status->grab().toImage() != absentStatus->grab().toImage());
+        harness.midi.vanish(*harness.midi.destinationAt(0));
+        harness.slider(3)->setValue(42); // this send finds the destination gone
+        QCOMPARE(status->text(), QStringLiteral("Not Connected"));
+        QCOMPARE(status->grab().toImage(), absentStatus->grab().toImage());
+    }
+
+    void aboutFromTheHelpMenuOpensOneWindowThatIsReusedAndNeverKeepsTheProgramRunning() {
+        WindowHarness harness;
+        QMenu* help = harness.window().menuBar()->actions().front()->menu();
+        QCOMPARE(help->title(), QStringLiteral("Help"));
+        QAction* about = help->actions().front();
+        QCOMPARE(about->text(), QStringLiteral("About Vantor*2"));
+        about->trigger();
+        harness.drain();
+        QPointer<vantor::app::AboutWindow> first = harness.window().aboutWindow();
+        QVERIFY(first && first->isVisible());
+        QVERIFY(!first->testAttribute(Qt::WA_QuitOnClose));
+        QVERIFY(first->close());
+        QVERIFY(first && !first->isVisible()); // hidden, not destroyed
+        about->trigger();
+        harness.drain();
+        QCOMPARE(harness.window().aboutWindow(), first.data());
+        QVERIFY(first->isVisible());
+        QCOMPARE(harness.window().findChildren<vantor::app::AboutWindow*>().size(), 1);
+    }
+
+    // Whatever is pending (the splash, link copies, the regen reset, a
+    // watcher, About) never runs against a destroyed window.
+    void nothingRunsAfterTheWindowIsDestroyed() {
+        for (const bool onSurface : {false, true}) {
+            WindowHarness harness;
+            if (onSurface) {
+                harness.passSplash();
+                harness.content().toggleLink(0);
+                harness.content().toggleLink(1);
+                harness.content().editSlider(0, 0, 5000);
+                harness.content().pressRegenButton();
+                harness.content().setModeFlag(vantor::modes::ModeSwitchId::Drum, true);
+                harness.find<QAction>(QStringLiteral("aboutAction"))->trigger();
+                harness.takeNrpns();
+            }
+            harness.destroyWindow();
+            harness.advance(2s);
+            QVERIFY(harness.takeNrpns().empty());
+            QCOMPARE(harness.midi.enumerationCount(), onSurface ? 1u : 0u);
+        }
+    }
+
+    void mouseDragSendsEveryPositionAndTheTipShowsTheNumberSent() {
+        WindowHarness harness;
+        harness.passSplash();
+        QSlider* decayA = harness.slider(3); // NRPN 4
+        const QPoint start = handleCentre(decayA);
+        QTest::mousePress(decayA, Qt::LeftButton, {}, start);
+        for (const int x : {decayA->width() / 4, decayA->width() / 2, decayA->width() + 50}) {
+            QTest::mouseMove(decayA, QPoint(x, start.y()));
+            const Sent sent = harness.takeNrpns();
+            QVERIFY(!sent.empty());
+            QCOMPARE(sent.back(), (NrpnMessage{0, 4, decayA->value()}));
+            QCOMPARE(shownTip(), QString::number(decayA->value()));
+        }
+        QCOMPARE(decayA->value(), 16383);
+        QTest::mouseRelease(decayA, Qt::LeftButton, {}, QPoint(decayA->width() + 50, start.y()));
+        QVERIFY(shownTip().isEmpty());
+    }
+
+    void groupBarsLinkInTheirColourAndEveryKeyboardStepIsCopiedOnceToTheLinkedGroup() {
+        WindowHarness harness;
+        harness.passSplash();
+        const QColor linked = surface::LinkButtonView::kLinkedColour;
+        auto* bar = harness.find<QPushButton>(QStringLiteral("linkButton.0"));
+        const auto shows = [bar](const char* text, const QColor& colour, const QColor& absent) {
+            QImage image(bar->size(), QImage::Format_ARGB32);
+            image.fill(Qt::black); // so that light pixels are the bar's own
+            bar->render(&image);
+            return bar->text() == QLatin1String(text) && containsColour(image, colour, 30) &&
+                   !containsColour(image, absent, 30);
+        };
+        QVERIFY(shows("Group", Qt::white, linked));
+        QTest::mouseClick(bar, Qt::LeftButton);
+        QVERIFY(shows("Ungroup", linked, Qt::white));
+        harness.selectTab(1);
+        QTest::mouseClick(harness.find<QPushButton>(QStringLiteral("linkButton.1")), Qt::LeftButton);
+        harness.selectTab(0);
+        harness.drain();
+        QVERIFY(harness.takeNrpns().empty());
+
+        QSlider* source = harness.slider(1); // NRPN 2; its linked copy is slider 7, NRPN 8
+        const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Right, 1},  {Qt::Key_Up, 2},       {Qt::Key_PageUp, 1026},
+                                                 {Qt::Key_Left, 1025}, {Qt::Key_PageDown, 1}, {Qt::Key_Down, 0},
+                                                 {Qt::Key_End, 16383}, {Qt::Key_Home, 0}};
+        for (const auto& [key, value] : steps) {
+            QTest::keyClick(source, key);
+            QCOMPARE(harness.takeNrpns(), (Sent{{0, 2, value}}));
+            QCOMPARE(shownTip(), QString::number(value));
+            harness.drain();
+            QCOMPARE(harness.takeNrpns(), (Sent{{0, 8, value}})); // the slider it moves sends nothing again
+            QCOMPARE(harness.slider(7)->value(), value);
+        }
+        QTest::mouseClick(bar, Qt::LeftButton);
+        QVERIFY(shows("Group", Qt::white, linked));
+    }
+
+    void diceRollSendsFortyFiveNrpnsAndEverySliderShowsTheValueSent() {
+        WindowHarness harness;
+        harness.passSplash();
+        const auto pinned = [](int number) { return number >= 28 && number % 3 == 1; }; // draw nothing
+        for (int number = 1; number <= 43; ++number) {
+            if (!pinned(number)) harness.random.push(std::uint64_t(std::ldexp((100.0 * number + 0.9) / 16383.0, 53)));
+        }
+        QTest::mouseClick(harness.find<QPushButton>(QStringLiteral("diceButton")), Qt::LeftButton);
+        harness.drain();
+        const Sent sent = harness.takeNrpns();
+        QCOMPARE(sent.size(), 45u); // the two regen switches, then the 43 sliders
+        for (int number = 1; number <= 43; ++number) {
+            const int shown = pinned(number) ? 16383 : 100 * number; // truncated
+            QCOMPARE(harness.slider(number - 1)->value(), shown);
+            QCOMPARE(sent[std::size_t(number) + 1], (NrpnMessage{0, number, shown}));
+        }
+    }
+
+    void everyModeSwitchFlipsItsLabelOnEveryPageAndEachChangeSendsOnce() {
+        struct Switch { QString key, offLabel, onLabel; int onNumber, offNumber; };
+        const Switch switches[] = {{"voice", "Voice allocation A", "Voice allocation B", 130, 131},
+                                   {"drum", "drum assign off", "drum assign on", 132, 133},
+                                   {"filter", "pulse disabled", "pulse enabled", 135, 134}, // on: the higher number
+                                   {"regen2", "algorithm mode A", "algorithm mode B", 138, 139},
+                                   {"midimode", "channel assign off", " channel assign on", 140, 141},
+                                   {"complexity", "complexity off", " complexity on", 104, 105}};
+        WindowHarness harness;
+        harness.passSplash();
+        for (const Switch& expected : switches) {
+            // The header's switch, or the copy on the page shown.
+            const auto shown = [&] {
+                const QString name = QStringLiteral("modeSwitch.") + expected.key;
+                auto* onPage = harness.page(harness.content().selectedTab()).findChild<QCheckBox*>(name);
+                return onPage ? onPage : harness.find<QCheckBox>(name);
+            };
+            const auto click = [&] {
+                QTest::mouseClick(shown(), Qt::LeftButton, {}, QPoint(8, shown()->height() / 2));
+                harness.drain();
+            };
+            harness.selectTab(2);
+            QCOMPARE(shown()->text(), expected.offLabel);
+            click();
+            // One message although every slider page has a copy of the page switches.
+            QCOMPARE(harness.takeNrpns(), (Sent{{0, expected.onNumber, expected.onNumber}}));
+            harness.selectTab(4);
+            QCOMPARE(shown()->text(), expected.onLabel);
+            click();
+            QCOMPARE(shown()->text(), expected.offLabel);
+            QCOMPARE(harness.takeNrpns(), (Sent{{0, expected.offNumber, expected.offNumber}}));
+        }
+    }
+
+    void regenHighlightIsYellowAndEndsPointThreeSecondsAfterTheFirstOfTwoPresses() {
+        WindowHarness harness;
+        harness.passSplash();
+        auto* regen = harness.page(0).findChild<vantor::modes::RegenButtonView*>(QStringLiteral("modeSwitch.regen"));
+        const QPoint inside(regen->width() / 4, regen->height() / 2);
+        const auto lit = [&] { return regen->grab().toImage().pixelColor(inside) == QColor(Qt::yellow); };
+        QVERIFY(!lit());
+        QTest::mouseClick(regen, Qt::LeftButton);
+        QVERIFY(lit());
+        QCOMPARE(harness.takeNrpns(), (Sent{{0, 136, 136}})); // sent by the press itself
+        harness.advance(200ms);
+        QTest::mouseClick(regen, Qt::LeftButton);
+        QCOMPARE(harness.takeNrpns(), (Sent{{0, 137, 137}}));
+        harness.advance(99ms);
+        QVERIFY(lit());
+        harness.advance(1ms);
+        QVERIFY(!lit());
+        QVERIFY(harness.takeNrpns().empty());
+    }
+
+    void utilitySlidersSendOneHundredSevenToOneHundredTenAndItsButtonsTheNextThree() {
+        WindowHarness harness;
+        harness.passSplash();
+        harness.selectTab(kUtilityTab);
+        for (int position = 0; position < 4; ++position) {
+            harness.find<QSlider>(QStringLiteral("utilitySlider.%1").arg(position))->setValue(16383);
+            harness.drain(); // never linked: nothing follows
+            QCOMPARE(harness.takeNrpns(), (Sent{{0, 107 + position, 16383}}));
+        }
+        for (int position = 0; position < 3; ++position) {
+            const QString command = QStringLiteral("utilityCommand.%1").arg(position);
+            QTest::mouseClick(harness.find<QPushButton>(command), Qt::LeftButton);
+            harness.drain();
+            QCOMPARE(harness.takeNrpns(), (Sent{{0, 111 + position, 0}}));
+        }
+        QCOMPARE(harness.random.drawn(), 0u); // "dice modulators" is not the dice
+    }
+
+    void tabVisitsEveryControlOfEveryPageInReadingOrderAndEachHasItsName() {
+        WindowHarness harness;
+        harness.passSplash();
+        harness.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&harness.window()));
+        for (const int tag : {0, 1, 2, 3, 4, kGestureTab, kUtilityTab}) {
+            harness.selectTab(tag);
+            const std::vector<QWidget*> stops = tabStopsInReadingOrder(&harness.view());
+            for (QWidget* widget : harness.view().findChildren<QWidget*>()) {
+                const bool control = qobject_cast<QSlider*>(widget) || qobject_cast<QAbstractButton*>(widget) ||
+                                     qobject_cast<QComboBox*>(widget);
+                const bool reachable = !widget->isVisible() || std::ranges::count(stops, widget);
+                QVERIFY2(!control || reachable, qPrintable(widget->objectName()));
+            }
+            stops.front()->setFocus();
+            for (QWidget* stop : stops) {
+                const QString name = QAccessible::queryAccessibleInterface(stop)->text(QAccessible::Name);
+                QVERIFY2(!name.isEmpty(), qPrintable(stop->objectName()));
+                if (auto* button = qobject_cast<QAbstractButton*>(stop)) QCOMPARE(name, button->text());
+                for (QLabel* caption : harness.window().findChildren<QLabel*>()) {
+                    if (caption->buddy() == stop && qobject_cast<QSlider*>(stop)) QCOMPARE(name, caption->text());
+                }
+                QVERIFY2(QApplication::focusWidget() == stop, qPrintable(stop->objectName() + " is not next"));
+                QTest::keyClick(stop, Qt::Key_Tab);
+            }
+            QCOMPARE(QApplication::focusWidget(), stops.front()); // and round again
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+            QCOMPARE(QApplication::focusWidget(), stops.back());
+        }
+    }
+
+    void rowValueIsSentTruncatedAndClamped() {
+        // Truncated (8191.5, 4095.75); a wide pinch of 1.2 stays at full scale instead of wrapping to 3275.
+        const std::pair<double, int> changes[] = {{1.0, 16383}, {0.5, 8191}, {0.25, 4095}, {1.2, 16383}, {-0.1, 0}};
+        WindowHarness harness;
+        harness.passSplash();
+        for (const auto& [value, sent] : changes) {
+            harness.cameraManager().setSliderValue(3, value); // the pinch row, parameter 8
+            QCOMPARE(harness.takeNrpns(), (Sent{{0, 8, sent}}));
+        }
+        harness.cameraManager().setSliderValue(3, std::numeric_limits<double>::quiet_NaN());
+        QVERIFY(harness.takeNrpns().empty());
+        QVERIFY(harness.console.lines().empty());
+    }
+
+    void handLeavingSendsZeroOnceForEveryRowThatWasNotZero() {
+        WindowHarness harness;
+        harness.passSplash();
+        harness.selectTab(kGestureTab);
+        // The thumb at the bottom edge: row 0 stays 0.
+        deliver(harness, testing::makeHand({.thumbY = 0.0, .indexY = 0.6, .middleY = 0.8, .pinch = 0.6}));
+        QCOMPARE(harness.takeNrpns().size(), 4u);
+        for (int frame = 0; frame < 3; ++frame) deliver(harness, std::nullopt);
+        QCOMPARE(harness.takeNrpns(), (Sent{{0, 4, 0}, {0, 6, 0}, {0, 8, 0}, {0, 10, 0}}));
+    }
+
+    void pickerChangeSendsNothingAndTwoRowsOnOneParameterBothSend() {
+        WindowHarness harness;
+        harness.passSplash();
+        harness.cameraManager().setSliderValue(0, 0.5);
+        harness.takeNrpns();
+        for (int row : {0, 1}) {
+            harness.find<QComboBox>(QStringLiteral("cameraRow.%1.picker").arg(row))->setCurrentIndex(11); // NRPN 12
+        }
+        QVERIFY(harness.takeNrpns().empty());
+        harness.cameraManager().setSliderValue(0, 0.25);
+        harness.cameraManager().setSliderValue(1, 1.0);
+        QCOMPARE(harness.takeNrpns(), (Sent{{0, 12, 4095}, {0, 12, 16383}}));
+    }
+
+    void cameraRunsWhileItsTabIsShownAndRowSlidersSendEachPositionWithItOff() {
+        WindowHarness harness;
+        harness.passSplash();
+        QVERIFY(!harness.session->isRunning()); // built, not started
+        harness.selectTab(kGestureTab);
+        QVERIFY(harness.session->isRunning());
+        harness.selectTab(kUtilityTab);
+        QVERIFY(!harness.session->isRunning());
+        harness.selectTab(kGestureTab);
+        QVERIFY(harness.session->isRunning());
+
+        auto* toggle = harness.find<QPushButton>(QStringLiteral("cameraToggle"));
+        QCOMPARE(toggle->text(), QStringLiteral("Disable Camera"));
+        QTest::mouseClick(toggle, Qt::LeftButton);
+        QCOMPARE(toggle->text(), QStringLiteral("Enable Camera"));
+        QVERIFY(!harness.session->isRunning());
+
+        auto* middle = harness.find<QSlider>(QStringLiteral("cameraRow.2.slider")); // NRPN 6
+        for (int position = 1; position <= 16383; ++position) middle->setValue(position);
+        const Sent sent = harness.takeNrpns();
+        QCOMPARE(sent.size(), 16383u);
+        for (int position = 1; position <= 16383; ++position) QCOMPARE(sent[std::size_t(position) - 1].value, position);
+    }
+
+    void withoutDestinationEveryChangePrintsOneLineAndNothingIsSent() {
+        WindowHarness harness({.destination = false});
+        harness.passSplash();
+        harness.cameraManager().setSliderValue(0, 0.9);
+        harness.cameraManager().setSliderValue(0, 0.9);
+        harness.cameraManager().setSliderValue(1, 0.5);
+        QCOMPARE(harness.console.lines(), std::vector<std::string>(2, "MIDI destination endpoint not connected."));
+        QVERIFY(harness.midi.sends().empty());
+    }
+
+    void areaDrawsEveryJointAsARedDotWithYUp() {
+        WindowHarness harness;
+        harness.passSplash();
+        harness.selectTab(kGestureTab);
+        deliver(harness, testing::handWith({{HandJoint::Wrist, {0.5, 0.75, 0.9f}},
+                                            {HandJoint::ThumbTip, {0.2, 0.5, 0.9f}},
+                                            {HandJoint::IndexTip, {0.8, 0.5, 0.9f}},
+                                            {HandJoint::MiddleTip, {0.5, 0.1, 0.9f}}}));
+        auto* area = harness.find<vantor::camera::CameraPreview>(QStringLiteral("cameraArea"));
+        const QImage shot = area->grab().toImage();
+        const auto dotAt = [&](double x, double y) {
+            const QPoint centre(int(x * area->width()), int(y * area->height()));
+            return containsColour(shot.copy(QRect(centre - QPoint(1, 1), QSize(3, 3))), Qt::red);
+        };
+        // At (x·W, (1−y)·H): the wrist high, the middle tip low, and not the other way round.
+        QVERIFY(dotAt(0.5, 0.25) && dotAt(0.2, 0.5) && dotAt(0.8, 0.5) && dotAt(0.5, 0.9));
+        QVERIFY(!dotAt(0.5, 0.75) && !dotAt(0.5, 0.1));
+    }
+
+    void areaSaysWhatThePictureCannot_data() {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<bool>("pulledOut");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("camera and hand models: nothing") << Setup{} << false << QString();
+        QTest::newRow("no camera") << Setup{.camera = false} << false << "No camera found";
+        QTest::newRow("no hand models") << Setup{.handModels = false} << false << "Hand tracking unavailable";
+        QTest::newRow("camera pulled out") << Setup{} << true << "Camera disconnected";
+    }
+    void areaSaysWhatThePictureCannot() {
+        QFETCH(Setup, setup);
+        QFETCH(bool, pulledOut);
+        QFETCH(QString, notice);
+        WindowHarness harness(setup);
+        harness.passSplash();
+        harness.selectTab(kGestureTab);
+        if (pulledOut) harness.session->loseCamera();
+        harness.drain();
+        auto* area = harness.find<vantor::camera::CameraPreview>(QStringLiteral("cameraArea"));
+        QCOMPARE(area->findChild<QLabel*>(QStringLiteral("cameraNotice"))->text(), notice);
+        // Drawn white across the middle of the area.
+        const QRect middle(area->width() / 3, area->height() / 2 - 10, area->width() / 3, 20);
+        QCOMPARE(containsColour(area->grab().toImage().copy(middle), Qt::white, 60), !notice.isEmpty());
+    }
+};
+
+QTEST_MAIN(WindowTest)
+#include "WindowTest.moc"
