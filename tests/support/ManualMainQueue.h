@@ -1,1 +1,1 @@
-#include "support/Fakes.h"
+#include "support/Fakes.h" // every fake lives there now
