@@ -58,7 +58,7 @@ TEST(HandMeasures, AGarbageCoordinateCountsAsAJointNotFound) {
         EXPECT_FALSE(rawTrackedValues(tip)) << bad;
         auto wrist = makeHand({});
         wrist.joints[static_cast<std::size_t>(HandJoint::Wrist)]->y = bad;
-        EXPECT_EQ((*rawTrackedValues(wrist))[index(TrackedValue::Tilt)], 0.0) << bad;
+        EXPECT_EQ(rawTrackedValues(wrist).value()[index(TrackedValue::Tilt)], 0.0) << bad;
     }
 }
 

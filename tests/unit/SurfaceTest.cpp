@@ -48,7 +48,7 @@ TEST_F(Surface, AnEditIsStoredAndSentTruncatedTowardZeroButANonFiniteOneIsDroppe
     EXPECT_EQ(view->sliderValues()[3], 100.9);
     EXPECT_EQ(view->sliderValues()[0], 16383.0);
     EXPECT_EQ(sent(), (Messages{nrpn(4, 100), nrpn(1, 16383), nrpn(2, 0)}));
-    EXPECT_EQ(midi.sends()[0].destination, destination);
+    for (const auto& each : midi.sends()) EXPECT_EQ(each.destination, destination);
 }
 
 TEST_F(Surface, OnceASendFindsTheDestinationGoneEverySendPrintsItsNotConnectedLineAndTheStateStillChanges) {
@@ -227,8 +227,8 @@ TEST_F(Surface, TheDiceSendRegenThenRegen2ThenAll43SlidersWithTheSixModDepthsAtF
     EXPECT_EQ(console.lines().size(), 7u) << "the mod table is empty";
     EXPECT_EQ(random.drawn(), 37u + 7u + 2u);
     queue.runAll();
+    ASSERT_EQ(sent().size(), 46u);
     EXPECT_EQ(sent().back(), nrpn(138, 138)) << "regen 2's watcher announces the flip once more";
-    EXPECT_EQ(sent().size(), 46u);
 }
 
 TEST_F(Surface, TheDiceWithoutADestinationPrintTheModLinesThenTwoSwitchLinesThen43SliderLines) {
