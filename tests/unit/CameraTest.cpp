@@ -1,0 +1,196 @@
+#include "camera/CameraManager.h"
+#include "camera/DeferredHandPoseDetector.h"
+#include "camera/NoHandDetector.h"
+#include "support/Fakes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace vantor::camera {
+namespace {
+
+using testing::handWith;
+using testing::makeHand;
+
+constexpr float kSure = 0.9f;
+const float kJustAbove = std::nextafter(0.6f, 1.0f);
+
+struct TiltRow {
+    std::string name;
+    double dx, dy; // from the wrist to the midpoint of the index and little tips
+    float wrist, index, little;
+    double tilt;
+    friend void PrintTo(const TiltRow& row, std::ostream* out) { *out << row.name; }
+};
+
+class Tilt : public ::testing::TestWithParam<TiltRow> {};
+
+TEST_P(Tilt, MapsTheDirectionOntoZeroToHalfOnlyWithEveryTiltJointSeenMoreSurelyThanSixTenths) {
+    const auto& row = GetParam();
+    const double mx = 0.5 + row.dx;
+    const double my = 0.5 + row.dy;
+    const auto hand = handWith({{HandJoint::Wrist, {0.5, 0.5, row.wrist}},
+                                {HandJoint::IndexTip, {mx - row.dy * 0.5, my + row.dx * 0.5, row.index}},
+                                {HandJoint::LittleTip, {mx + row.dy * 0.5, my - row.dx * 0.5, row.little}}});
+    EXPECT_NEAR(calculateTilt(hand), row.tilt, 1e-6);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hands, Tilt,
+    ::testing::Values(TiltRow{"right", 0.25, 0.0, kSure, kSure, kSure, 0.25},
+                      TiltRow{"up", 0.0, 0.25, kSure, kSure, kSure, 0.375},
+                      TiltRow{"leftExactly", -0.25, 0.0, kSure, kSure, kSure, 0.5},
+                      TiltRow{"leftJustBelowWrapsToZero", -0.25, -1e-6, kSure, kSure, kSure, 0.0},
+                      TiltRow{"allJustAboveSixTenths", 0.0, 0.25, kJustAbove, kJustAbove, kJustAbove, 0.375},
+                      TiltRow{"wristAtSixTenths", 0.0, 0.25, 0.6f, kSure, kSure, 0.0},
+                      TiltRow{"indexAtSixTenths", 0.0, 0.25, kSure, 0.6f, kSure, 0.0},
+                      TiltRow{"littleAtSixTenths", 0.0, 0.25, kSure, kSure, 0.6f, 0.0},
+                      TiltRow{"wristConfidenceNaN", 0.0, 0.25, std::nanf(""), kSure, kSure, 0.0}),
+    [](const auto& row) { return row.param.name; });
+
+TEST(HandMeasures, AGarbageCoordinateCountsAsAJointNotFound) {
+    for (const double bad : {std::nan(""), std::numeric_limits<double>::infinity(), 1.0e300}) {
+        auto tip = makeHand({});
+        tip.joints[static_cast<std::size_t>(HandJoint::IndexTip)]->x = bad;
+        EXPECT_FALSE(rawTrackedValues(tip)) << bad;
+        auto wrist = makeHand({});
+        wrist.joints[static_cast<std::size_t>(HandJoint::Wrist)]->y = bad;
+        EXPECT_EQ(rawTrackedValues(wrist).value()[index(TrackedValue::Tilt)], 0.0) << bad;
+    }
+}
+
+// A CameraManager whose pictures the test hands over and whose results it runs.
+class CameraTest : public ::testing::Test {
+protected:
+    void build(std::unique_ptr<HandPoseDetector> models = nullptr, bool hasCamera = true) {
+        if (!models) {
+            auto scripted = std::make_unique<testing::ScriptedHandPoseDetector>();
+            detector = scripted.get();
+            models = std::move(scripted);
+        }
+        auto owned = std::make_unique<testing::ScriptedCaptureSession>(hasCamera);
+        session = owned.get();
+        manager = std::make_unique<CameraManager>(std::move(owned), std::move(models), queue, console);
+        manager->session().startRunning();
+        connection = manager->noticeChanged().connect([this](CameraNotice notice) { told.push_back(notice); });
+    }
+    void picture() {
+        session->deliver();
+        queue.runAll();
+    }
+
+    testing::ManualMainQueue queue;
+    testing::ConsoleRecorder console;
+    testing::ScriptedCaptureSession* session = nullptr;
+    testing::ScriptedHandPoseDetector* detector = nullptr;
+    std::unique_ptr<CameraManager> manager;
+    std::vector<CameraNotice> told;
+    Signal<CameraNotice>::Connection connection;
+};
+
+// Raw values 1, 0.5, 0.25 and 0.8, and a tilt of 0.375.
+const auto kHand = makeHand({.thumbY = 1.0, .indexY = 0.5, .middleY = 0.25, .pinch = 0.8});
+const TrackedValues kRaw{1.0, 0.5, 0.25, 0.8, 0.375};
+
+TEST_F(CameraTest, EachHandMovesTheFingersAFifthAndTheTiltHalfOfTheWayAndNoHandZeroesThemUntilTheNext) {
+    build();
+    for (int hands = 1; hands <= 5; ++hands) {
+        detector->pushHand(kHand);
+        picture();
+        for (std::size_t i = 0; i < kTrackedValueCount; ++i) {
+            const double share = 1 - std::pow(i == index(TrackedValue::Tilt) ? 0.5 : 0.8, hands);
+            EXPECT_NEAR(manager->sliderValues()[i], share * kRaw[i], 1e-12) << hands << " hands, value " << i;
+        }
+        const auto points = manager->handTrackingPoints();
+        hands % 2 ? detector->pushNoHand() : detector->pushFailure();
+        picture();
+        EXPECT_EQ(manager->sliderValues(), TrackedValues{});
+        EXPECT_EQ(manager->handTrackingPoints(), points) << "the overlay keeps the last hand";
+    }
+    EXPECT_TRUE(console.lines().empty());
+}
+
+TEST_F(CameraTest, PostsAtMostOneTaskPerPictureAndNoneButTheErrorLineForAMissingFingerTip) {
+    build();
+    const HandJoint tips[] = {HandJoint::ThumbTip, HandJoint::IndexTip, HandJoint::MiddleTip, HandJoint::ThumbTip};
+    for (int i = 1; i <= 4; ++i) {
+        detector->pushHand(makeHand({.thumbY = 0.1 * i, .indexY = 0.1 * i}));
+        auto badTip = makeHand({});
+        badTip.joints[static_cast<std::size_t>(tips[i - 1])].reset();
+        detector->pushHand(badTip);
+        detector->pushNoHand();
+        detector->pushFailure();
+    }
+    for (int picture = 0; picture < 16; ++picture) {
+        const auto before = queue.readyCount();
+        session->deliver();
+        EXPECT_LE(queue.readyCount(), before + 1) << picture;
+    }
+    EXPECT_EQ(console.lines(), std::vector<std::string>(4, "Error in recognizing points"));
+    EXPECT_EQ(queue.runAll(), 12u);
+    EXPECT_NEAR(manager->lastValues()[0], 0.16384, 1e-12) << "the memory of hands 0.1 to 0.4 applied in order";
+}
+
+TEST_F(CameraTest, ResultsStillQueuedWhenTheManagerGoesAwayAreDropped) {
+    build();
+    detector->pushHand(kHand);
+    session->deliver();
+    session->deliver();
+    ASSERT_EQ(queue.readyCount(), 2u);
+    manager.reset();
+    EXPECT_EQ(queue.runAll(), 2u); // AddressSanitizer fails here if a task reaches the freed manager
+}
+
+struct NoticeRow {
+    std::string name;
+    bool hasCamera;
+    std::function<std::unique_ptr<HandPoseDetector>()> models;
+    CameraNotice before, after; // the first pictures
+    friend void PrintTo(const NoticeRow& row, std::ostream* out) { *out << row.name; }
+};
+
+class Notice : public CameraTest, public ::testing::WithParamInterface<NoticeRow> {};
+
+TEST_P(Notice, TellsWhatThePictureCannotShow) {
+    const auto& row = GetParam();
+    build(row.models(), row.hasCamera);
+    EXPECT_EQ(manager->notice(), row.before);
+    picture();
+    picture();
+    EXPECT_EQ(manager->notice(), row.after);
+    EXPECT_EQ(told, row.before == row.after ? std::vector<CameraNotice>{} : std::vector{row.after});
+}
+
+std::unique_ptr<HandPoseDetector> scripted() { return nullptr; }
+std::unique_ptr<HandPoseDetector> noModels() { return std::make_unique<NoHandDetector>(); }
+std::unique_ptr<HandPoseDetector> unreadableModels() {
+    return std::make_unique<DeferredHandPoseDetector>([] { return std::unique_ptr<HandPoseDetector>(); });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Notice,
+    ::testing::Values(NoticeRow{"cameraAndModels", true, scripted, CameraNotice::None, CameraNotice::None},
+                      NoticeRow{"noCamera", false, scripted, CameraNotice::NoCamera, CameraNotice::NoCamera},
+                      NoticeRow{"noCameraOutranksNoModels", false, noModels, CameraNotice::NoCamera,
+                                CameraNotice::NoCamera},
+                      NoticeRow{"noModels", true, noModels, CameraNotice::HandTrackingUnavailable,
+                                CameraNotice::HandTrackingUnavailable},
+                      NoticeRow{"modelsUnreadableWhenFirstRead", true, unreadableModels, CameraNotice::None,
+                                CameraNotice::HandTrackingUnavailable}),
+    [](const auto& row) { return row.param.name; });
+
+TEST_F(CameraTest, APulledOutCameraIsToldUntilTheNextStartFindsItAgain) {
+    build(noModels());
+    session->loseCamera();
+    queue.runAll();
+    EXPECT_EQ(manager->notice(), CameraNotice::CameraDisconnected) << "outranks the missing hand models";
+    manager->session().startRunning();
+    queue.runAll();
+    EXPECT_EQ(told, (std::vector{CameraNotice::CameraDisconnected, CameraNotice::HandTrackingUnavailable}));
+}
+
+} // namespace
+} // namespace vantor::camera
