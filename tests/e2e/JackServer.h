@@ -1,7 +1,6 @@
 #pragma once
 
-// The end-to-end test bed, also used by the JACK benchmarks: child
-// processes, a private JACK server, and a JACK client that receives MIDI.
+// The end-to-end test bed, also the JACK benchmarks': child processes, a private JACK server, a receiving client.
 #include "platform/jack/JackHandles.h"
 
 #include <jack/midiport.h>
@@ -9,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -43,7 +41,6 @@ bool waitFor(Condition condition, std::chrono::milliseconds timeout) {
 class ChildProcess {
 public:
     enum class Output { Discard, Pipe };
-
     ChildProcess(const std::vector<std::string>& argv, Output output) {
         std::vector<char*> args;
         for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -86,9 +83,7 @@ public:
         return line;
     }
 
-    void signal(int number) const {
-        if (pid_ > 0 && !status_) ::kill(pid_, number);
-    }
+    void signal(int number) const { if (pid_ > 0 && !status_) ::kill(pid_, number); }
     // Whether the child handles signal `number` itself: bit n-1 of SigCgt in its /proc status.
     bool catches(int number) const {
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
@@ -122,8 +117,7 @@ private:
     std::optional<int> status_;
 };
 
-// How many JACK ports match the regular expression `pattern` ("": all);
-// nothing when no client can connect.
+// How many JACK ports match the regular expression `pattern` ("": all); nothing when no client can connect.
 inline std::optional<std::size_t> jackPorts(const std::string& pattern) {
     platform::silenceJackLibrary();
     jack_status_t status{};
@@ -135,9 +129,8 @@ inline std::optional<std::size_t> jackPorts(const std::string& pattern) {
     return count;
 }
 
-// A private JACK server (dummy driver, 48 kHz, 128 frames, synchronous so that
-// a late client delays the MIDI rather than losing it) named after this
-// process, in JACK_DEFAULT_SERVER for the process and its children.
+// A private JACK server (dummy driver, 48 kHz, 128 frames, synchronous so that a late client delays the MIDI
+// rather than losing it) named after this process, in JACK_DEFAULT_SERVER for the process and its children.
 class JackServer {
 public:
     static constexpr unsigned kSampleRate = 48000;
@@ -192,19 +185,20 @@ struct ReceivedEvent {
     std::array<std::uint8_t, 3> bytes{}; // the first ones
 };
 
-// A JACK client with MIDI input ports of the given names. Its process
-// callback copies every event into a lock-free ring of 600,000, more than
-// any test sends; the test takes them out.
+// A JACK client with MIDI input ports of the given names. Its process callback copies every event into a
+// lock-free ring of 600,000, more than any test sends; the test takes them out.
 class JackReceiver {
 public:
     JackReceiver(const std::string& clientName, const std::vector<std::string>& portNames)
         : ring_(jack_ringbuffer_create(600'000 * sizeof(ReceivedEvent))) {
         platform::silenceJackLibrary();
         jack_status_t status{};
-        client_.reset(jack_client_open(clientName.c_str(), JackOptions(JackNoStartServer | JackUseExactName), &status));
+        const auto options = JackOptions(JackNoStartServer | JackUseExactName);
+        client_.reset(jack_client_open(clientName.c_str(), options, &status));
         for (const auto& name : portNames) {
             if (!client_) return;
-            ports_.push_back(jack_port_register(client_.get(), name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0));
+            ports_.push_back(
+                jack_port_register(client_.get(), name.c_str(), JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0));
             if (ports_.back() == nullptr) client_.reset();
         }
         if (client_ && (jack_set_process_callback(client_.get(), process, this) || jack_activate(client_.get()))) {
@@ -213,10 +207,9 @@ public:
     }
     bool ok() const { return client_ != nullptr; }
     std::size_t lost() const { return lost_.load(); } // events the ring had no room for
-    // Events that arrived since the last call.
-    std::vector<ReceivedEvent> take() {
+    std::vector<ReceivedEvent> take() { // what arrived since the last call
         std::vector<ReceivedEvent> events(jack_ringbuffer_read_space(ring_.get()) / sizeof(ReceivedEvent));
-        jack_ringbuffer_read(ring_.get(), reinterpret_cast<char*>(events.data()), events.size() * sizeof(ReceivedEvent));
+        jack_ringbuffer_read(ring_.get(), reinterpret_cast<char*>(events.data()), events.size() * sizeof events[0]);
         return events;
     }
 
@@ -249,7 +242,9 @@ private:
 // The bytes of a run of events, in order.
 inline std::vector<std::uint8_t> bytesOf(const std::vector<ReceivedEvent>& events) {
     std::vector<std::uint8_t> bytes;
-    for (const auto& event : events) bytes.insert(bytes.end(), event.bytes.begin(), event.bytes.begin() + std::min(event.size, std::uint8_t{3}));
+    for (const auto& event : events) {
+        bytes.insert(bytes.end(), event.bytes.begin(), event.bytes.begin() + std::min(+event.size, 3));
+    }
     return bytes;
 }
 

@@ -1,10 +1,7 @@
-// The real window and the real program over the system's MIDI services,
-// against a private JACK server and vantor2-monitor, the stand-in destination
-// that prints every NRPN it receives. The server dies last.
+// The real window and the real program over the system's MIDI services, against a private JACK server and
+// vantor2-monitor, the stand-in destination that prints every NRPN it receives. The server dies last.
 #include "JackServer.h"
 
-#include "midi/MidiManager.h"
-#include "platform/jack/JackMidiService.h"
 #include "platform/midi/SystemMidiService.h"
 #include "platform/qt/QtMainQueue.h"
 #include "support/ConsoleRecorder.h"
@@ -22,12 +19,11 @@
 #include <QTest>
 
 using namespace vantor;
-using namespace std::chrono_literals;
-using e2e::ChildProcess;
+using namespace vantor::e2e;
 
 namespace {
 
-bool programPortExists() { return e2e::jackPorts("^MidiClient[^:]*:OutPort$").value_or(0) > 0; }
+bool programPortExists() { return jackPorts("^MidiClient[^:]*:OutPort$").value_or(0) > 0; }
 
 // The window as the program builds it, over the system's MIDI services.
 struct Window {
@@ -55,17 +51,6 @@ private Q_SLOTS:
         QCOMPARE(nextLine(), std::string("listening: JACK vantor*2:in"));
     }
 
-    void monitorPrintsNrpnsWithTheirLabelsAndWarnsOnABrokenOne() {
-        platform::JackMidiService service;
-        midi::MidiManager manager(service);
-        const std::vector<std::uint8_t> parameterOnly{0xB0, 99, 0, 0xB0, 98, 12};
-        QCOMPARE(service.send(manager.outPort(), manager.connectedEndpoint().value_or(0), parameterOnly),
-                 midi::SendResult::Sent);
-        manager.sendNRPN(8192, 4, 2, *manager.connectedEndpoint());
-        QVERIFY(nextLine().starts_with("warning: "));
-        QCOMPARE(nextLine(), std::string("NRPN 4 \"decay A\" = 8192 (channel 3)"));
-    }
-
     void diceSendsFortyFiveNrpnsAndOneMoreForASwitchItFlipsOnScreen_data() {
         QTest::addColumn<int>("tab");
         QTest::addColumn<bool>("regen2"); // the roll turns regen 2 on
@@ -82,14 +67,18 @@ private Q_SLOTS:
         random.push(regen2 ? std::uint64_t{1} << 63 : 0);
         Window window(random);
         QVERIFY(window.surfaceFoundTheMonitor());
+        auto& content = window.main.contentView()->content();
+        // Half an NRPN first: the monitor warns once the roll's first comes, then decodes the roll.
+        const std::vector<std::uint8_t> parameterOnly{0xB0, 99, 0, 0xB0, 98, 12};
+        window.midi->send(content.midiManager().outPort(), *content.midiManager().connectedEndpoint(), parameterOnly);
         auto* tabs = window.main.findChild<QTabWidget*>("tabView")->tabBar();
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab).center());
         QTest::mouseClick(window.main.findChild<QPushButton*>("diceButton"), Qt::LeftButton);
         // The switches announce from the event loop; then "save preset" (111) closes the roll.
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
-        auto& content = window.main.contentView()->content();
         content.pressUtilityCommand(0);
+        QVERIFY(nextLine().starts_with("warning: "));
         std::vector<std::pair<int, int>> sent; // parameter, value
         static const QRegularExpression nrpn(QStringLiteral("^NRPN (\\d+)(?: \"[^\"]*\")? = (\\d+)$"));
         while (sent.empty() || sent.back().first != 111) {
@@ -129,7 +118,6 @@ private Q_SLOTS:
         const auto status = program.wait(20s);
         QVERIFY(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
         QVERIFY(!programPortExists());
-        QVERIFY(!program.readLine(1s)); // it printed nothing
     }
 
     // Last: JACK's notice alone turns the header, before anything is sent.
@@ -140,8 +128,7 @@ private Q_SLOTS:
         server_.kill(SIGKILL);
         auto* status = window.main.findChild<QLabel*>("statusLine");
         QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Not Connected"), 30000);
-        QVERIFY(status->isVisible() && status->contentsRect().width() >= status->fontMetrics().horizontalAdvance(status->text()));
-        QVERIFY(window.console.lines().empty());
+        QVERIFY(status->contentsRect().width() >= status->fontMetrics().horizontalAdvance(status->text()));
         auto* decayA = window.main.findChild<QSlider*>("slider.03");
         QTest::mouseClick(decayA, Qt::LeftButton, {}, QPoint(decayA->width() - 4, decayA->height() / 2));
         QCOMPARE(window.console.lines(), std::vector<std::string>{"No MIDI device connected."});
@@ -150,14 +137,12 @@ private Q_SLOTS:
 private:
     // The monitor's next line, passing over the note a machine with ALSA adds.
     std::string nextLine() {
-        std::string line;
-        do {
-            line = monitor_->readLine(20s).value_or("<no line from the monitor within 20 s>");
-        } while (line.starts_with("listening: ALSA "));
+        std::string line = "listening: ALSA ";
+        while (line.starts_with("listening: ALSA ")) line = monitor_->readLine(20s).value_or("<nothing within 20 s>");
         return line;
     }
 
-    e2e::JackServer server_;
+    JackServer server_;
     std::unique_ptr<ChildProcess> monitor_; // goes before the server
 };
 
