@@ -13,9 +13,8 @@
 
 namespace vantor::testing {
 
-// An in-memory V4L2 capture device offering one pixel format at one size,
-// its buffers in plain memory. The test plays the camera: capture() fills the
-// oldest queued buffer with a picture's bytes, as the driver would.
+// An in-memory V4L2 capture device of one pixel format at one size. The test plays the camera: capture() fills
+// the oldest queued buffer with a picture's bytes, as the driver would.
 class FakeV4l2Device final : public platform::V4l2Device {
 public:
     using Bytes = std::vector<std::uint8_t>;
@@ -23,23 +22,17 @@ public:
     FakeV4l2Device(std::uint32_t pixelFormat, std::uint32_t width, std::uint32_t height)
         : format_(pixelFormat), width_(width), height_(height) {}
 
-    // A BGR picture as a YUYV camera sends it: each pair of pixels has its own
-    // luma and shares its chroma (Y0 U Y1 V), BT.601 in full range.
+    // A BGR picture as a YUYV camera sends it: Y0 U Y1 V, each pair sharing its chroma; BT.601, full range.
     static Bytes yuyvOf(const camera::VideoFrame& picture) {
         const auto byte = [](double value) { return std::uint8_t(std::clamp(std::lround(value), 0L, 255L)); };
         const auto& bgr = *picture.bgr;
+        const auto luma = [&](std::size_t p) { return byte(0.114 * bgr[p] + 0.587 * bgr[p + 1] + 0.299 * bgr[p + 2]); };
         Bytes out;
         for (std::size_t at = 0; at + 6 <= bgr.size(); at += 6) {
-            double y[2];
-            double u = 128;
-            double v = 128;
-            for (std::size_t k = 0; k < 2; ++k) {
-                const double b = bgr[at + 3 * k], g = bgr[at + 3 * k + 1], r = bgr[at + 3 * k + 2];
-                y[k] = 0.299 * r + 0.587 * g + 0.114 * b;
-                u += (-0.1687 * r - 0.3313 * g + 0.5 * b) / 2;
-                v += (0.5 * r - 0.4187 * g - 0.0813 * b) / 2;
-            }
-            out.insert(out.end(), {byte(y[0]), byte(u), byte(y[1]), byte(v)});
+            const auto mean = [&](std::size_t c) { return (bgr[at + c] + bgr[at + 3 + c]) / 2.0; }; // b, g, r
+            const double u = 128 + 0.5 * mean(0) - 0.3313 * mean(1) - 0.1687 * mean(2);
+            const double v = 128 - 0.0813 * mean(0) - 0.4187 * mean(1) + 0.5 * mean(2);
+            out.insert(out.end(), {luma(at), byte(u), luma(at + 3), byte(v)});
         }
         return out;
     }
@@ -55,23 +48,20 @@ public:
     // From now on every call fails as for a device that was pulled out.
     void unplug() { plugged_ = false; }
 
-    bool isOpen() const { return open_; }
     std::size_t buffersQueued() const { return queued_.size(); }
     std::size_t buffersMapped() const { return mapped_; }
 
-    int open() override {
-        open_ = plugged_;
-        return plugged_ ? 0 : fail(ENOENT);
-    }
-    void close() override { open_ = false; }
+    int open() override { return plugged_ ? 0 : fail(ENOENT); }
+    void close() override {}
     int fd() const override { return -1; }
     void* map(std::size_t, std::int64_t offset) override {
         ++mapped_;
         return buffers_.at(std::size_t(offset)).data();
     }
     void unmap(void*, std::size_t) override { --mapped_; }
-    // A vanished device wakes its waiters.
-    bool waitForPicture(const std::stop_token&, std::chrono::milliseconds) override { return !plugged_ || !filled_.empty(); }
+    bool waitForPicture(const std::stop_token&, std::chrono::milliseconds) override {
+        return !plugged_ || !filled_.empty(); // a vanished device wakes its waiters
+    }
 
     int ioctl(unsigned long request, void* argument) override {
         if (!plugged_) return fail(ENODEV);
@@ -84,7 +74,6 @@ public:
         case VIDIOC_ENUM_FMT:
             static_cast<v4l2_fmtdesc*>(argument)->pixelformat = format_;
             return static_cast<v4l2_fmtdesc*>(argument)->index == 0 ? 0 : fail(EINVAL);
-        case VIDIOC_G_FMT:
         case VIDIOC_TRY_FMT:
         case VIDIOC_S_FMT: { // like a driver, it answers any request with what it can do
             v4l2_pix_format& pix = static_cast<v4l2_format*>(argument)->fmt.pix;
@@ -92,9 +81,7 @@ public:
             pix.width = width_;
             pix.height = height_;
             pix.pixelformat = format_;
-            pix.field = V4L2_FIELD_NONE;
             pix.bytesperline = format_ == V4L2_PIX_FMT_YUYV ? 2 * width_ : 0;
-            pix.sizeimage = 2 * width_ * height_;
             return 0;
         }
         case VIDIOC_REQBUFS:
@@ -133,7 +120,6 @@ private:
 
     const std::uint32_t format_, width_, height_;
     bool plugged_ = true;
-    bool open_ = false;
     bool streaming_ = false;
     std::vector<Bytes> buffers_;
     std::deque<std::uint32_t> queued_, filled_; // to be filled, to be dequeued: oldest first
