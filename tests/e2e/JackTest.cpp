@@ -1,0 +1,115 @@
+// The MIDI service over a real JACK server, one per test.
+#include "JackServer.h"
+
+#include "midi/MidiManager.h"
+#include "midi/Nrpn.h"
+#include "platform/jack/JackMidiService.h"
+
+#include <gtest/gtest.h>
+
+namespace vantor::e2e {
+namespace {
+
+using midi::SendResult;
+
+class Jack : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(ready) << "jackd did not start"; }
+    JackServer server;
+    const bool ready = server.waitUntilReady();
+};
+
+class JackToSynth : public Jack {
+protected:
+    void SetUp() override { ASSERT_TRUE(ready && synth.ok() && manager.isConnected()); }
+    JackReceiver synth{"vantor*2", {"in"}};
+    platform::JackMidiService service;
+    midi::MidiManager manager{service};
+};
+
+struct MatchCase {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> clients; // client and input port, in this order
+    std::string expected;                                     // the port chosen, "" for none
+};
+class JackMatch : public Jack, public ::testing::WithParamInterface<MatchCase> {};
+
+TEST_P(JackMatch, ThePortOrItsClientIsNamedExactlyVantorAndTheFirstWins) {
+    std::vector<std::unique_ptr<JackReceiver>> clients;
+    for (const auto& [client, port] : GetParam().clients) {
+        clients.push_back(std::make_unique<JackReceiver>(client, std::vector<std::string>{port}));
+        ASSERT_TRUE(clients.back()->ok()) << client;
+    }
+    platform::JackMidiService service;
+    midi::MidiManager manager(service);
+    const auto names = service.destinationNames(manager.connectedEndpoint().value_or(0));
+    EXPECT_EQ(names.client.value_or("") + (names.port ? ":" + *names.port : ""), GetParam().expected);
+    EXPECT_EQ(service.destinationCount(), clients.size()) << "our own port is no destination";
+}
+
+INSTANTIATE_TEST_SUITE_P(RealClients, JackMatch, ::testing::Values(
+    MatchCase{"clientNamedVantor", {{"vantor*2", "MIDI in 7"}}, "vantor*2:MIDI in 7"},
+    MatchCase{"portNamedVantor", {{"synth host", "vantor*2"}}, "synth host:vantor*2"},
+    MatchCase{"portNameWithASuffix", {{"usb host", "vantor*2 MIDI 1"}}, ""},
+    MatchCase{"capitalisedClient", {{"Vantor*2", "in"}}, ""},
+    MatchCase{"trailingBlankInClient", {{"vantor*2 ", "in"}}, ""},
+    MatchCase{"trailingBlankInPort", {{"host", "vantor*2 "}}, ""},
+    MatchCase{"firstOfTwo", {{"first host", "vantor*2"}, {"vantor*2", "in"}}, "first host:vantor*2"},
+    // Ours is renamed; a client already so named is not ours.
+    MatchCase{"clientWithOurName", {{"MidiClient", "vantor*2"}}, "MidiClient:vantor*2"}),
+    [](const auto& row) { return row.param.name; });
+
+// Sent faster than JACK drains them until the queue refuses a hundred: each NRPN is taken or refused whole,
+// and what was taken arrives complete, in order, byte-exact as three-byte events.
+TEST_F(JackToSynth, AnOverfullBurstDeliversEveryNrpnTakenInOrderAndRefusesWholeOnes) {
+    std::vector<std::uint8_t> expected;
+    std::size_t refused = 0;
+    for (int i = 0; refused < 100 && i < 1'000'000; ++i) {
+        manager.sendNRPN(i & 0x3FFF, 1 + (i >> 14), 0, *manager.connectedEndpoint()); // each unlike its neighbours
+        refused += manager.lastSendResult() == SendResult::QueueFull;
+        if (manager.lastSendResult() == SendResult::QueueFull) continue;
+        ASSERT_EQ(manager.lastSendResult(), SendResult::Sent) << "send " << i;
+        const auto bytes = midi::encodeNrpn(i & 0x3FFF, 1 + (i >> 14), 0);
+        expected.insert(expected.end(), bytes.begin(), bytes.end());
+    }
+    ASSERT_EQ(refused, 100u) << "the queue never filled";
+    EXPECT_EQ(service.queueFullCount(), refused);
+    std::vector<ReceivedEvent> events;
+    const auto arrived = [&] {
+        std::ranges::copy(synth.take(), std::back_inserter(events));
+        return 3 * events.size() >= expected.size();
+    };
+    waitFor(arrived, 300s);
+    ASSERT_EQ(events.size(), expected.size() / 3);
+    EXPECT_TRUE(std::ranges::all_of(events, [](const auto& event) { return event.size == 3; }));
+    EXPECT_TRUE(bytesOf(events) == expected);
+}
+
+class JackServerDeath : public JackToSynth, public ::testing::WithParamInterface<int> {};
+
+TEST_P(JackServerDeath, SendsMidStreamGiveUpAtOnceAfterTheServerIsGone) {
+    const auto destination = *manager.connectedEndpoint();
+    std::thread killer([&] {
+        waitFor([&] { return !synth.take().empty(); }, 20s);
+        server.kill(GetParam());
+    });
+    std::size_t afterNotice = 0, notGivenUp = 0;
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    for (int i = 0; afterNotice < 1000 && std::chrono::steady_clock::now() < deadline; ++i) {
+        const bool told = service.serverGone();
+        manager.sendNRPN(i & 0x3FFF, 1 + i % 43, 0, destination);
+        afterNotice += told;
+        notGivenUp += told && manager.lastSendResult() != SendResult::ServiceGone;
+    }
+    killer.join();
+    EXPECT_TRUE(service.serverGone()) << "no shutdown notice";
+    EXPECT_EQ(notGivenUp, 0u) << "sends after the notice that went on";
+    EXPECT_FALSE(manager.isConnected());
+    EXPECT_EQ(service.destinationCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, JackServerDeath, ::testing::Values(SIGTERM, SIGKILL),
+                         [](const auto& row) { return row.param == SIGKILL ? "killed" : "terminated"; });
+
+} // namespace
+} // namespace vantor::e2e
