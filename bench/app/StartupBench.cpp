@@ -17,8 +17,7 @@
 //   bench_app_startup [runs]      (default 5; Google Benchmark flags that
 //                                  scripts/bench passes on are ignored)
 
-#include "ChildProcess.h"
-#include "JackServer.h"
+#include "JackTestBed.h"
 
 #include "platform/jack/JackHandles.h"
 

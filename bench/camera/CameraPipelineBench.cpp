@@ -3,10 +3,8 @@
 #include "camera/CameraManager.h"
 #include "camera/WorkerCaptureSession.h"
 #include "core/MainQueue.h"
-#include "support/ConsoleRecorder.h"
-#include "support/HandFrames.h"
-#include "support/ManualMainQueue.h"
-#include "support/ScriptedCaptureSession.h"
+#include "support/CoreFakes.h"
+#include "support/CameraFakes.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // service that only counts what arrives: the cost of the program's own path.
 #include "midi/MidiManager.h"
 #include "midi/Nrpn.h"
-#include "support/RecordingMidiService.h"
+#include "support/MidiFakes.h"
 
 #include <benchmark/benchmark.h>
 

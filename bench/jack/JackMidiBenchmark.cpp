@@ -2,8 +2,7 @@
 // thread to the process callback of a receiving client, on a private JACK
 // server (dummy driver, 48 kHz, 128 frames) that this program starts itself.
 
-#include "JackReceiver.h"
-#include "JackServer.h"
+#include "JackTestBed.h"
 
 #include "midi/MidiManager.h"
 #include "midi/NrpnDecoder.h"

@@ -1,5 +1,5 @@
 // The MIDI service over a real JACK server, one per test.
-#include "JackServer.h"
+#include "JackTestBed.h"
 
 #include "midi/MidiManager.h"
 #include "midi/Nrpn.h"

@@ -3,8 +3,8 @@
 #include "midi/Nrpn.h"
 #include "platform/alsa/AlsaMidiService.h"
 #include "platform/midi/SystemMidiService.h"
-#include "support/ManualMainQueue.h"
-#include "support/RecordingMidiService.h"
+#include "support/CoreFakes.h"
+#include "support/MidiFakes.h"
 
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,8 @@
 #include "camera/CameraManager.h"
 #include "camera/DeferredHandPoseDetector.h"
 #include "camera/NoHandDetector.h"
-#include "support/Fakes.h"
+#include "support/CoreFakes.h"
+#include "support/CameraFakes.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,8 @@
 // under ThreadSanitizer.
 #include "camera/CameraManager.h"
 #include "camera/WorkerCaptureSession.h"
-#include "support/Fakes.h"
+#include "support/CoreFakes.h"
+#include "support/CameraFakes.h"
 
 #include <gtest/gtest.h>
 

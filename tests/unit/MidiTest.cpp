@@ -1,6 +1,6 @@
 #include "midi/MidiManager.h"
 #include "midi/Nrpn.h"
-#include "support/Fakes.h"
+#include "support/MidiFakes.h"
 
 #include <gtest/gtest.h>
 

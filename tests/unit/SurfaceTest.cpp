@@ -1,6 +1,7 @@
 #include "presets/Dice.h"
 #include "presets/MidiSliderPreset.h"
-#include "support/Fakes.h"
+#include "support/CoreFakes.h"
+#include "support/MidiFakes.h"
 #include "surface/ContentView.h"
 
 #include <gtest/gtest.h>

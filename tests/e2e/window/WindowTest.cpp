@@ -1,11 +1,10 @@
 // The real window and the real program over the system's MIDI services, against a private JACK server and
 // vantor2-monitor, the stand-in destination that prints every NRPN it receives. The server dies last.
-#include "JackServer.h"
+#include "JackTestBed.h"
 
 #include "platform/midi/SystemMidiService.h"
 #include "platform/qt/QtMainQueue.h"
-#include "support/ConsoleRecorder.h"
-#include "support/ScriptedRandom.h"
+#include "support/CoreFakes.h"
 #include "surface/ContentView.h"
 #include "ui/shell/MainWindow.h"
 #include "ui/surface/ContentViewWidget.h"

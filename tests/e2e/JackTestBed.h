@@ -1,6 +1,7 @@
 #pragma once
 
-// The end-to-end test bed, also the JACK benchmarks': child processes, a private JACK server, a receiving client.
+// The end-to-end test bed, also the JACK benchmarks': child processes, a
+// private JACK server, a receiving client.
 #include "platform/jack/JackHandles.h"
 
 #include <jack/midiport.h>

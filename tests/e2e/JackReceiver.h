@@ -1,2 +1,0 @@
-#pragma once
-#include "JackServer.h" // the whole test bed

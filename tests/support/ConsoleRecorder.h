@@ -1,1 +1,0 @@
-#include "support/Fakes.h" // every fake lives there now
