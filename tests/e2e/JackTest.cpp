@@ -34,6 +34,7 @@ struct MatchCase {
 };
 class JackMatch : public Jack, public ::testing::WithParamInterface<MatchCase> {};
 
+// The rule itself (case, blanks) is the manager's own, tested without JACK; here: JACK's names and order.
 TEST_P(JackMatch, ThePortOrItsClientIsNamedExactlyVantorAndTheFirstWins) {
     std::vector<std::unique_ptr<JackReceiver>> clients;
     for (const auto& [client, port] : GetParam().clients) {
@@ -51,9 +52,6 @@ INSTANTIATE_TEST_SUITE_P(RealClients, JackMatch, ::testing::Values(
     MatchCase{"clientNamedVantor", {{"vantor*2", "MIDI in 7"}}, "vantor*2:MIDI in 7"},
     MatchCase{"portNamedVantor", {{"synth host", "vantor*2"}}, "synth host:vantor*2"},
     MatchCase{"portNameWithASuffix", {{"usb host", "vantor*2 MIDI 1"}}, ""},
-    MatchCase{"capitalisedClient", {{"Vantor*2", "in"}}, ""},
-    MatchCase{"trailingBlankInClient", {{"vantor*2 ", "in"}}, ""},
-    MatchCase{"trailingBlankInPort", {{"host", "vantor*2 "}}, ""},
     MatchCase{"firstOfTwo", {{"first host", "vantor*2"}, {"vantor*2", "in"}}, "first host:vantor*2"},
     // Ours is renamed; a client already so named is not ours.
     MatchCase{"clientWithOurName", {{"MidiClient", "vantor*2"}}, "MidiClient:vantor*2"}),
@@ -79,7 +77,7 @@ TEST_F(JackToSynth, AnOverfullBurstDeliversEveryNrpnTakenInOrderAndRefusesWholeO
         std::ranges::copy(synth.take(), std::back_inserter(events));
         return 3 * events.size() >= expected.size();
     };
-    waitFor(arrived, 300s);
+    waitUntil(arrived, 300s);
     ASSERT_EQ(events.size(), expected.size() / 3);
     EXPECT_TRUE(std::ranges::all_of(events, [](const auto& event) { return event.size == 3; }));
     EXPECT_TRUE(bytesOf(events) == expected);
@@ -90,7 +88,7 @@ class JackServerDeath : public JackToSynth, public ::testing::WithParamInterface
 TEST_P(JackServerDeath, SendsMidStreamGiveUpAtOnceAfterTheServerIsGone) {
     const auto destination = *manager.connectedEndpoint();
     std::thread killer([&] {
-        waitFor([&] { return !synth.take().empty(); }, 20s);
+        waitUntil([&] { return !synth.take().empty(); }, 20s);
         server.kill(GetParam());
     });
     std::size_t afterNotice = 0, notGivenUp = 0;

@@ -3,6 +3,7 @@
 // The end-to-end test bed, also the JACK benchmarks': child processes, a
 // private JACK server, a receiving client.
 #include "platform/jack/JackHandles.h"
+#include "support/CoreFakes.h"
 
 #include <jack/midiport.h>
 
@@ -18,7 +19,6 @@
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -26,16 +26,7 @@ namespace vantor::e2e {
 
 using namespace std::chrono_literals;
 
-// Polls `condition` every few milliseconds until it holds or `timeout` passes.
-template <typename Condition>
-bool waitFor(Condition condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+using testing::waitUntil;
 
 // A program a test starts and stops itself, by process id: its output
 // discarded, or its standard output read line by line through a pipe.
@@ -77,7 +68,7 @@ public:
             if (got > 0) buffered_.append(chunk, static_cast<std::size_t>(got));
             return buffered_.find('\n') != std::string::npos || got == 0;
         };
-        const std::size_t end = waitFor(lineOrEnd, timeout) ? buffered_.find('\n') : std::string::npos;
+        const std::size_t end = waitUntil(lineOrEnd, timeout) ? buffered_.find('\n') : std::string::npos;
         if (end == std::string::npos) return std::nullopt;
         std::string line = buffered_.substr(0, end);
         buffered_.erase(0, end + 1);
@@ -96,7 +87,7 @@ public:
     // The exit status as waitpid reports it; nothing on time-out.
     std::optional<int> wait(std::chrono::milliseconds timeout) {
         int status = 0;
-        if (!status_ && waitFor([&] { return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_; }, timeout)) {
+        if (!status_ && waitUntil([&] { return pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_; }, timeout)) {
             status_ = status;
         }
         return status_;
@@ -157,7 +148,7 @@ public:
     }
     // Waits until a client can connect; false on time-out.
     bool waitUntilReady(std::chrono::milliseconds timeout = 30s) {
-        return waitFor([&] { return !process_->running() || jackPorts(""); }, timeout) && process_->running();
+        return waitUntil([&] { return !process_->running() || jackPorts(""); }, timeout) && process_->running();
     }
     // Sends `signal` to the server and waits for it to end.
     void kill(int signal) {

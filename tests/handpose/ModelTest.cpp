@@ -108,7 +108,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadModels{"Missing", "", "", nullptr, "palm_detection_lite.tflite"},
         BadModels{"Swapped", kLandmark, kPalm, nullptr, "palm_detection_lite.tflite: not a palm detection model"},
         BadModels{"Empty", kPalm, kLandmark, [](auto& b) { b.clear(); }, kLandmarkFile},
-        BadModels{"WrongIdentifier", kPalm, kLandmark, [](auto& b) { b[4] = 'X'; }, kLandmarkFile},
         BadModels{"CutToAThird", kPalm, kLandmark, [](auto& b) { b.resize(b.size() / 3); }, kLandmarkFile}),
     [](const ::testing::TestParamInfo<BadModels>& row) { return row.param.name; });
 

@@ -12,12 +12,6 @@
 namespace vantor::handpose {
 namespace {
 
-TEST(PalmDecodingTest, TheModelsTwoGridsGive2016Anchors) {
-    const auto anchors = palmAnchors();
-    ASSERT_EQ(anchors.size(), 2016u);
-    EXPECT_FLOAT_EQ(anchors[1158].x, 1.5f / 12); // after 24 x 24 cells of two, 12 x 12 cells of six
-}
-
 TEST(PalmDecodingTest, PalmSitsAtItsAnchorAndIsKeptOnlyWhenTheSigmoidOfItsLogitReachesTheThreshold) {
     const std::vector<Anchor> anchors(5, Anchor{0.5f, 0.5f});
     std::vector<float> regressors(5 * kPalmValuesPerAnchor, 0.0f);

@@ -80,8 +80,7 @@ private:
 // from picture `unplugAt` on the camera is Gone until plugBackIn().
 class ScriptedFrameSource : public camera::FrameSource {
 public:
-    explicit ScriptedFrameSource(std::optional<std::uint32_t> frameCount, bool hasInput = true)
-        : frameCount_(frameCount), hasInput_(hasInput) {}
+    explicit ScriptedFrameSource(std::optional<std::uint32_t> frameCount) : frameCount_(frameCount) {}
 
     void unplugAt(std::uint32_t number) { unplugAt_ = number; }
     void plugBackIn() { unplugAt_ = kNever; }
@@ -89,9 +88,8 @@ public:
     std::size_t reads() const { return reads_.load(); }
     std::size_t opens() const { return opens_.load(); }
     std::size_t closes() const { return closes_.load(); }
-    bool isOpen() const { return open_.load(); }
 
-    bool hasInput() const override { return hasInput_; }
+    bool hasInput() const override { return true; }
     camera::SourceStatus open() override {
         ++opens_;
         if (unplugged()) return camera::SourceStatus::Gone;
@@ -115,7 +113,6 @@ private:
     bool unplugged() const { return unplugAt_.load() != kNever && next_.load() >= unplugAt_.load(); }
 
     const std::optional<std::uint32_t> frameCount_;
-    const bool hasInput_;
     std::atomic<std::int64_t> unplugAt_{kNever};
     std::atomic<std::uint32_t> next_{0};
     std::atomic<std::size_t> reads_{0}, opens_{0}, closes_{0};
@@ -141,7 +138,6 @@ public:
         if (inputStateHandler_) inputStateHandler_(camera::InputState::Lost);
         if (previewHandler_) previewHandler_(camera::VideoFrame{});
     }
-    std::size_t startCount() const { return starts_; }
 
     bool hasInput() const override { return hasInput_; }
     camera::InputState inputState() const override {
@@ -153,7 +149,6 @@ public:
     void setPreviewHandler(FrameHandler handler) override { previewHandler_ = std::move(handler); }
     // Every start finds the camera again.
     void startRunning() override {
-        ++starts_;
         running_ = hasInput_;
         if (lost_ && inputStateHandler_) inputStateHandler_(camera::InputState::Available);
         lost_ = false;
@@ -165,7 +160,6 @@ private:
     bool hasInput_;
     bool running_ = false;
     bool lost_ = false;
-    std::size_t starts_ = 0;
     FrameHandler frameHandler_;
     InputStateHandler inputStateHandler_;
     FrameHandler previewHandler_;

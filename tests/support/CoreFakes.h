@@ -72,10 +72,6 @@ public:
         std::lock_guard lock(mutex_);
         return ready_.size();
     }
-    std::size_t delayedCount() const {
-        std::lock_guard lock(mutex_);
-        return delayed_.size();
-    }
 
 private:
     mutable std::mutex mutex_;
