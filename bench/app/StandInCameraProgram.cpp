@@ -13,7 +13,7 @@
 #include "ui/surface/ContentViewWidget.h"
 #include "camera/FrameSource.h"
 #include "camera/WorkerCaptureSession.h"
-#include "platform/handpose/MediaPipeHandDetector.h"
+#include "platform/handtracking/HandTrackingLoader.h"
 #include "platform/midi/SystemMidiService.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QuitOnSignal.h"

@@ -1,7 +1,7 @@
 #include "ui/shell/DarkLook.h"
 #include "ui/shell/MainWindow.h"
 #include "platform/camera/DefaultCamera.h"
-#include "platform/handpose/MediaPipeHandDetector.h"
+#include "platform/handtracking/HandTrackingLoader.h"
 #include "platform/midi/SystemMidiService.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QuitOnSignal.h"
@@ -28,10 +28,10 @@ int main(int, char** argv) {
     vantor::platform::StdoutConsole console;
     vantor::platform::GetrandomSource random;
 
-    // Built after the splash, with the control surface. The hand models are
-    // read when the camera delivers its first picture; without their files
-    // (a broken installation) hand tracking is off, said once on standard
-    // error and in the camera panel. The window, and with it the manager and
+    // Built after the splash, with the control surface. The hand tracker and
+    // its models are loaded when the camera delivers its first picture;
+    // without their files (a broken installation) hand tracking is off, said
+    // once on standard error and in the camera panel. The window, and with it the manager and
     // its worker, goes before the queue and the application.
     const auto makeCameraManager = [&mainQueue, &console] {
         return vantor::platform::makeHandTrackingCameraManager(vantor::platform::makeDefaultCaptureSession(),

@@ -1,8 +1,10 @@
 // From the palm model's outputs to the landmark model's region, and the whole
 // detector on real photos: MediaPipe's own joints for the reference photo.
 #include "platform/handpose/MediaPipeHandDetector.h"
+#include "platform/handtracking/HandTrackingLoader.h"
 #include "platform/image/ImageFile.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
@@ -160,6 +162,32 @@ TEST_F(PipelineTest, ShortFrameFailsAndTinyOrOddSizedFramesGiveNoHand) {
         ASSERT_TRUE(hands);
         EXPECT_TRUE(hands->empty());
     }
+}
+
+// The module the program loads when the camera's first picture needs it.
+TEST(HandTrackingModule, LoadsWithTheFirstPictureAndFindsTheHandOfTheReferencePhoto) {
+    std::string error;
+    auto detector = platform::makeDeferredHandDetector(VANTOR_HANDTRACKING_MODULE, defaultModelsDirectory(), error);
+    ASSERT_TRUE(detector) << error;
+    const auto hands = detector->detect(photo("handsrc.png"));
+    ASSERT_TRUE(hands);
+    EXPECT_EQ(hands->size(), 1u);
+    EXPECT_TRUE(detector->canFindHands());
+}
+
+TEST(HandTrackingModule, AMissingFileIsNamedAtOnceAndAnUnloadableModuleWithTheFirstPicture) {
+    std::string error;
+    EXPECT_FALSE(platform::makeDeferredHandDetector("/no/such/handtracking.so", defaultModelsDirectory(), error));
+    EXPECT_EQ(error, "Hand tracking unavailable: cannot open /no/such/handtracking.so");
+    const std::string notAModule = std::string(VANTOR_TEST_DATA_DIR) + "/README.md";
+    auto detector = platform::makeDeferredHandDetector(notAModule, defaultModelsDirectory(), error);
+    ASSERT_TRUE(detector);
+    ::testing::internal::CaptureStderr();
+    const auto hands = detector->detect(photo("handsrc.png"));
+    EXPECT_THAT(::testing::internal::GetCapturedStderr(),
+                ::testing::StartsWith("Hand tracking unavailable: cannot load " + notAModule + ": "));
+    EXPECT_TRUE(hands && hands->empty());
+    EXPECT_FALSE(detector->canFindHands());
 }
 
 } // namespace

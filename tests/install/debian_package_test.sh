@@ -33,7 +33,7 @@ fi
 
 contents=$(dpkg-deb -c "$deb" | awk '{ print $NF }')
 expected=(
-  ./usr/bin/vantor2 ./usr/bin/vantor2-monitor ./usr/bin/vantor2-handpose
+  ./usr/bin/vantor2 ./usr/bin/vantor2-monitor ./usr/bin/vantor2-handpose ./usr/lib/vantor2/handtracking.so
   "./usr/share/applications/$app_id.desktop" "./usr/share/metainfo/$app_id.metainfo.xml"
   "./usr/share/icons/hicolor/scalable/apps/$app_id.svg" "./usr/share/icons/hicolor/32x32/apps/$app_id.png"
   ./usr/share/doc/vantor2/copyright

@@ -20,6 +20,7 @@ test -s "$root/share/icons/hicolor/32x32/apps/$app_id.png"
 for program in vantor2 vantor2-monitor vantor2-handpose; do
   test -x "$root/bin/$program" || { echo "missing installed program $program" >&2; exit 1; }
 done
+test -s "$root/lib/vantor2/handtracking.so" || { echo "missing installed hand-tracking module" >&2; exit 1; }
 
 # Run from another directory so nothing but the executable's own location
 # can lead it to the models.
@@ -29,13 +30,13 @@ grep -q '"found": *true' <<<"$answer"
 
 # The window comes up and keeps running until it is told to stop: still
 # alive after three seconds is a start. (Offscreen: a test has no display.)
-# Past the splash it loads the hand models; a model it cannot read is named
-# on standard error.
+# Past the splash it looks for the hand tracker's module and models; one it
+# cannot find is named on standard error.
 status=0
 (cd / && QT_QPA_PLATFORM=offscreen timeout 3 "$root/bin/vantor2" >/dev/null 2>"$stage/vantor2.err") || status=$?
 [ "$status" -eq 124 ] || { cat "$stage/vantor2.err" >&2; echo "installed vantor2 ended early: $status" >&2; exit 1; }
-if grep '\.tflite' "$stage/vantor2.err" >&2; then
-  echo "installed vantor2 did not find its models" >&2
+if grep -E '\.tflite|handtracking' "$stage/vantor2.err" >&2; then
+  echo "installed vantor2 did not find its hand tracker" >&2
   exit 1
 fi
 echo "installed vantor2 ran for 3 s"

@@ -26,17 +26,7 @@ bool hasInput(const XnnNetwork& network, int size) {
                                                             static_cast<std::size_t>(size), 3};
 }
 
-const char* variantSuffix(ModelVariant variant) { return variant == ModelVariant::Full ? "full" : "lite"; }
-
 } // namespace
-
-std::string palmModelPath(const std::string& modelsDirectory, ModelVariant variant) {
-    return modelsDirectory + "/palm_detection_" + variantSuffix(variant) + ".tflite";
-}
-
-std::string landmarkModelPath(const std::string& modelsDirectory, ModelVariant variant) {
-    return modelsDirectory + "/hand_landmark_" + variantSuffix(variant) + ".tflite";
-}
 
 std::size_t HandPipeline::defaultThreads() {
     return std::thread::hardware_concurrency() >= kCoresForTwoThreads ? 2 : 1;

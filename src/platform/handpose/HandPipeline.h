@@ -4,6 +4,7 @@
 #include "PalmDecoding.h"
 #include "XnnNetwork.h"
 #include "camera/VideoFrame.h"
+#include "platform/handtracking/HandModelFiles.h"
 
 #include <opencv2/core.hpp>
 
@@ -13,13 +14,6 @@
 #include <vector>
 
 namespace vantor::handpose {
-
-// MediaPipe ships each model in two sizes.
-enum class ModelVariant { Lite, Full };
-
-// The model files of one variant, inside a models directory.
-std::string palmModelPath(const std::string& modelsDirectory, ModelVariant variant);
-std::string landmarkModelPath(const std::string& modelsDirectory, ModelVariant variant);
 
 // What the landmark model saw in one region. Coordinates in 0..1 of the
 // picture, x right, y down.

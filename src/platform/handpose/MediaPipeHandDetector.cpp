@@ -1,13 +1,5 @@
 #include "MediaPipeHandDetector.h"
 
-#include "camera/DeferredHandPoseDetector.h"
-#include "camera/NoHandDetector.h"
-
-#include <cstdio>
-
-#include <filesystem>
-#include <system_error>
-
 namespace vantor::handpose {
 
 MediaPipeHandDetector::MediaPipeHandDetector(std::unique_ptr<HandPipeline> pipeline)
@@ -63,13 +55,6 @@ camera::HandObservation toObservation(const HandResult& hand) {
     return observation;
 }
 
-std::string defaultModelsDirectory() {
-    std::error_code failed;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", failed);
-    if (failed) return "share/vantor2/models";
-    return (executable.parent_path().parent_path() / "share" / "vantor2" / "models").string();
-}
-
 } // namespace vantor::handpose
 
 namespace vantor::platform {
@@ -80,39 +65,6 @@ std::unique_ptr<camera::HandPoseDetector> makeMediaPipeHandDetector(std::string&
                                                             handpose::ModelVariant::Lite, detail);
     if (!detector) error = "Hand tracking unavailable: " + detail;
     return detector;
-}
-
-std::unique_ptr<camera::HandPoseDetector> makeDeferredMediaPipeHandDetector(std::string& error) {
-    const std::string directory = handpose::defaultModelsDirectory();
-    for (const auto& path : {handpose::palmModelPath(directory, handpose::ModelVariant::Lite),
-                             handpose::landmarkModelPath(directory, handpose::ModelVariant::Lite)}) {
-        std::error_code failed;
-        if (!std::filesystem::is_regular_file(path, failed)) {
-            error = "Hand tracking unavailable: cannot open " + path;
-            return nullptr;
-        }
-    }
-    return std::make_unique<camera::DeferredHandPoseDetector>([] {
-        std::string loadError;
-        auto detector = makeMediaPipeHandDetector(loadError);
-        if (!detector) {
-            std::fprintf(stderr, "%s\n", loadError.c_str());
-            std::fflush(stderr);
-        }
-        return detector;
-    });
-}
-
-std::unique_ptr<camera::CameraManager> makeHandTrackingCameraManager(std::unique_ptr<camera::CaptureSession> session,
-                                                                     MainQueue& mainQueue, Console& console) {
-    std::string error;
-    std::unique_ptr<camera::HandPoseDetector> detector = makeDeferredMediaPipeHandDetector(error);
-    if (!detector) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        std::fflush(stderr);
-        detector = std::make_unique<camera::NoHandDetector>();
-    }
-    return std::make_unique<camera::CameraManager>(std::move(session), std::move(detector), mainQueue, console);
 }
 
 } // namespace vantor::platform

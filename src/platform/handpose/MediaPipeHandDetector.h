@@ -1,6 +1,5 @@
 #pragma once
 
-#include "camera/CameraManager.h"
 #include "camera/HandPoseDetector.h"
 #include "HandPipeline.h"
 
@@ -39,9 +38,6 @@ private:
 // origin at the lower left, each with the hand-presence score as confidence.
 camera::HandObservation toObservation(const HandResult& hand);
 
-// The models directory beside the running program: <bin>/../share/vantor2/models.
-std::string defaultModelsDirectory();
-
 } // namespace vantor::handpose
 
 namespace vantor::platform {
@@ -49,19 +45,5 @@ namespace vantor::platform {
 // The program's hand-pose detector (lite models, found beside the
 // executable); nullptr with `error` set when hand tracking is unavailable.
 std::unique_ptr<camera::HandPoseDetector> makeMediaPipeHandDetector(std::string& error);
-
-// The program's camera detector: the same, but its models are read only
-// when the camera delivers its first picture. Missing model files are found
-// now (nullptr, `error` set); a file that turns out unreadable or corrupt
-// then prints `error`'s line on standard error and no hand is ever found.
-std::unique_ptr<camera::HandPoseDetector> makeDeferredMediaPipeHandDetector(std::string& error);
-
-// The program's camera manager over `session`, tracking hands with the
-// deferred detector above. Without the model files hand tracking is off:
-// one line on standard error, and a detector that finds no hand, which the
-// manager reports to the camera panel; the picture and the panel's sliders
-// still work.
-std::unique_ptr<camera::CameraManager> makeHandTrackingCameraManager(std::unique_ptr<camera::CaptureSession> session,
-                                                                     MainQueue& mainQueue, Console& console);
 
 } // namespace vantor::platform
