@@ -31,8 +31,9 @@ int main(int, char** argv) {
     // Built after the splash, with the control surface. The hand tracker and
     // its models are loaded when the camera delivers its first picture;
     // without their files (a broken installation) hand tracking is off, said
-    // once on standard error and in the camera panel. The window, and with it the manager and
-    // its worker, goes before the queue and the application.
+    // once on standard error and in the camera panel. The window, and with
+    // it the manager and its worker, goes before the queue and the
+    // application.
     const auto makeCameraManager = [&mainQueue, &console] {
         return vantor::platform::makeHandTrackingCameraManager(vantor::platform::makeDefaultCaptureSession(),
                                                               mainQueue, console);
