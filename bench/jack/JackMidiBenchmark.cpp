@@ -1,6 +1,8 @@
 // How fast NRPNs travel through JACK: from MidiManager::sendNRPN on the main
-// thread to the process callback of a receiving client, on a private JACK
-// server (dummy driver, 48 kHz, 128 frames) that this program starts itself.
+// thread to the process callback of a receiving client, on a private server
+// (48 kHz, 128 frames) that this program starts itself: jackd2, or PipeWire
+// when run with PipeWire's libjack (pw-jack, or LD_LIBRARY_PATH as
+// scripts/bench does).
 
 #include "JackTestBed.h"
 
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <thread>
 
@@ -95,6 +98,51 @@ void BM_NrpnLatencyToReceiverCallback(benchmark::State& state) {
 }
 BENCHMARK(BM_NrpnLatencyToReceiverCallback)->Iterations(1500)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
+// The user's first move after the program started: a fresh client finds the
+// destination (and connects to it) as the program does at start-up, then
+// the first NRPN goes out after `range(0)` ms: 0 for a send at once, the
+// worst case, which waits for the new connection to settle; 300 for the
+// quickest click a person makes once the surface is there.
+void BM_FirstNrpnFromClick(benchmark::State& state) {
+    const auto delay = std::chrono::milliseconds(state.range(0));
+    JackReceiver synth("vantor*2", {"in"});
+    if (!synth.ok()) {
+        state.SkipWithError("no receiving client");
+        return;
+    }
+    std::vector<double> micros;
+    std::size_t missing = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto service = std::make_unique<JackMidiService>();
+        auto manager = std::make_unique<MidiManager>(*service);
+        if (!manager->isConnected()) {
+            state.SkipWithError("destination not found");
+            return;
+        }
+        std::this_thread::sleep_for(delay);
+        state.ResumeTiming();
+        const jack_time_t click = jack_get_time();
+        manager->sendNRPN(8192, 28, 0, *manager->connectedEndpoint());
+        const auto events = awaitEvents(synth, 4, std::chrono::seconds(2));
+        if (events.size() < 4) {
+            ++missing;
+        } else {
+            micros.push_back(static_cast<double>(events.back().arrivalMicros - std::min(click, events.back().arrivalMicros)));
+        }
+        state.PauseTiming();
+        manager.reset();
+        service.reset();
+        synth.take();
+        state.ResumeTiming();
+    }
+    state.counters["median_us"] = percentile(micros, 0.5);
+    state.counters["p99_us"] = percentile(micros, 0.99);
+    state.counters["max_us"] = percentile(micros, 1.0);
+    state.counters["missing"] = static_cast<double>(missing);
+}
+BENCHMARK(BM_FirstNrpnFromClick)->Arg(0)->Arg(300)->Iterations(100)->Unit(benchmark::kMillisecond);
+
 // NRPNs sent at a steady rate for five seconds; everything must arrive, in
 // order. The per-period cap of 64 events allows 6,000 NRPN/s.
 void BM_SustainedNrpnRate(benchmark::State& state) {
@@ -158,7 +206,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     JackServer server;
     if (!server.waitUntilReady()) {
-        std::fprintf(stderr, "bench_jack_midi: the JACK server (jackd) did not start\n");
+        std::fprintf(stderr, "bench_jack_midi: the %s server did not start\n", server.pipeWire() ? "PipeWire" : "JACK (jackd)");
         return 1;
     }
     benchmark::RunSpecifiedBenchmarks();

@@ -23,6 +23,7 @@ void MidiManager::findDestination(std::string_view name) {
             if (candidate && *candidate == name) {
                 connectedDeviceName_ = *candidate;
                 connectedEndpoint_ = *endpoint;
+                service_.prepareRoute(outPort_, *endpoint);
                 return;
             }
         }

@@ -48,6 +48,15 @@ public:
     // Delivers whole MIDI messages, in order, without blocking the caller.
     virtual SendResult send(PortRef port, EndpointRef destination, std::span<const std::uint8_t> bytes) = 0;
 
+    // Makes the route from `port` to `destination` ahead of the first send,
+    // where the service needs one (a JACK connection takes a while before it
+    // carries data), so that the user's first move is not the one that waits.
+    // A route that cannot be made is left for send() to report.
+    virtual void prepareRoute(PortRef port, EndpointRef destination) {
+        static_cast<void>(port);
+        static_cast<void>(destination);
+    }
+
     // Told, on the main thread, of each destination that the service found
     // gone by itself, before any send to it failed (a JACK server that shuts
     // down takes all of its ports along). Services that find out only when

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 namespace vantor::e2e {
 namespace {
 
@@ -14,7 +16,7 @@ using midi::SendResult;
 
 class Jack : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(ready) << "jackd did not start"; }
+    void SetUp() override { ASSERT_TRUE(ready) << "the JACK server did not start"; }
     JackServer server;
     const bool ready = server.waitUntilReady();
 };
@@ -81,6 +83,45 @@ TEST_F(JackToSynth, AnOverfullBurstDeliversEveryNrpnTakenInOrderAndRefusesWholeO
     ASSERT_EQ(events.size(), expected.size() / 3);
     EXPECT_TRUE(std::ranges::all_of(events, [](const auto& event) { return event.size == 3; }));
     EXPECT_TRUE(bytesOf(events) == expected);
+}
+
+// Each run a new client, a new connection and at once a burst the size of a dice roll, to the stand-in
+// destination in a process of its own: no period of the burst may go missing while the new link settles. A
+// run ends when its closing NRPN (parameter 111, sent again while the queue is empty) has arrived.
+TEST_F(Jack, EveryFreshClientsFirstBurstArrivesWholeAndInOrder) {
+    constexpr int kRuns = 200, kBurst = 46, kClosing = 111;
+    ChildProcess monitor({VANTOR_MONITOR}, ChildProcess::Output::Pipe);
+    ASSERT_EQ(monitor.readLine(30s), "listening: JACK vantor*2:in");
+    const std::regex nrpn("^NRPN (\\d+)(?: \"[^\"]*\")? = (\\d+)$");
+    std::vector<std::string> incomplete;
+    for (int run = 0; run < kRuns; ++run) {
+        platform::JackMidiService service;
+        midi::MidiManager manager(service);
+        ASSERT_TRUE(manager.isConnected());
+        std::vector<std::pair<int, int>> expected, arrived; // parameter, value
+        for (int n = 0; n < kBurst; ++n) {
+            expected.emplace_back(1 + n % 43, (run * kBurst + n) & 0x3FFF);
+            manager.sendNRPN(expected.back().second, expected.back().first, 0, *manager.connectedEndpoint());
+            ASSERT_EQ(manager.lastSendResult(), SendResult::Sent);
+        }
+        bool closed = false;
+        ASSERT_TRUE(waitUntil([&] {
+            if (service.pendingEvents() == 0) manager.sendNRPN(run, kClosing, 0, *manager.connectedEndpoint());
+            std::smatch match;
+            for (auto line = monitor.readLine(0ms); line; line = monitor.readLine(0ms)) {
+                if (!std::regex_match(*line, match, nrpn)) continue; // the monitor's warnings
+                const int parameter = std::stoi(match[1]), value = std::stoi(match[2]);
+                if (parameter == kClosing) closed = closed || value == run;
+                else if (!closed) arrived.emplace_back(parameter, value);
+            }
+            return closed;
+        }, 60s)) << "run " << run << ": nothing came back";
+        if (arrived != expected) {
+            incomplete.push_back("run " + std::to_string(run) + ": " + std::to_string(arrived.size()) + " of " +
+                                 std::to_string(kBurst));
+        }
+    }
+    EXPECT_TRUE(incomplete.empty()) << ::testing::PrintToString(incomplete);
 }
 
 class JackServerDeath : public JackToSynth, public ::testing::WithParamInterface<int> {};

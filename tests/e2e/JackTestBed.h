@@ -1,7 +1,8 @@
 #pragma once
 
 // The end-to-end test bed, also the JACK benchmarks': child processes, a
-// private JACK server, a receiving client.
+// private JACK server (jackd2, or PipeWire with WirePlumber when the process
+// runs on PipeWire's libjack), a receiving client.
 #include "platform/jack/JackHandles.h"
 #include "support/CoreFakes.h"
 
@@ -11,6 +12,8 @@
 #include <array>
 #include <atomic>
 #include <csignal>
+#include <cstdio>
+#include <dlfcn.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -18,6 +21,7 @@
 #include <optional>
 #include <spawn.h>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -29,11 +33,13 @@ using namespace std::chrono_literals;
 using testing::waitUntil;
 
 // A program a test starts and stops itself, by process id: its output
-// discarded, or its standard output read line by line through a pipe.
+// discarded, or its standard output read line by line through a pipe. In a
+// process group of its own, its signals go to the programs it starts too.
 class ChildProcess {
 public:
     enum class Output { Discard, Pipe };
-    ChildProcess(const std::vector<std::string>& argv, Output output) {
+    enum class Group { Ours, Own };
+    ChildProcess(const std::vector<std::string>& argv, Output output, Group group = Group::Ours) : group_(group) {
         std::vector<char*> args;
         for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
         args.push_back(nullptr);
@@ -48,7 +54,14 @@ public:
             posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         }
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        if (group == Group::Own) {
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+            posix_spawnattr_setpgroup(&attributes, 0);
+        }
+        if (posix_spawn(&pid_, args[0], &actions, &attributes, args.data(), environ) != 0) pid_ = -1;
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         if (fds[1] >= 0) close(fds[1]);
         output_ = fds[0];
@@ -75,7 +88,9 @@ public:
         return line;
     }
 
-    void signal(int number) const { if (pid_ > 0 && !status_) ::kill(pid_, number); }
+    void signal(int number) const {
+        if (pid_ > 0 && !status_) ::kill(group_ == Group::Own ? -pid_ : pid_, number);
+    }
     // Whether the child handles signal `number` itself: bit n-1 of SigCgt in its /proc status.
     bool catches(int number) const {
         std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
@@ -93,16 +108,19 @@ public:
         return status_;
     }
     bool running() { return pid_ > 0 && !wait(0ms); }
-    // SIGTERM, then SIGKILL if it has not ended within a few seconds.
+    // SIGTERM, then SIGKILL if it has not ended within a few seconds; in a group of its own, what is left of
+    // the group goes with it.
     void stop() {
-        if (!running()) return;
-        signal(SIGTERM);
-        if (wait(5s)) return;
-        signal(SIGKILL);
-        wait(10s);
+        if (running()) {
+            signal(SIGTERM);
+            if (!wait(5s)) signal(SIGKILL);
+            wait(10s);
+        }
+        if (group_ == Group::Own && pid_ > 0) ::kill(-pid_, SIGKILL);
     }
 
 private:
+    Group group_;
     pid_t pid_ = -1;
     int output_ = -1;
     std::string buffered_;
@@ -110,7 +128,7 @@ private:
 };
 
 // How many JACK ports match the regular expression `pattern` ("": all); nothing when no client can connect.
-inline std::optional<std::size_t> jackPorts(const std::string& pattern) {
+inline std::optional<std::size_t> jackPorts(const std::string& pattern = "") {
     platform::silenceJackLibrary();
     jack_status_t status{};
     const platform::JackClientHandle probe(jack_client_open("e2e-probe", JackNoStartServer, &status));
@@ -121,34 +139,50 @@ inline std::optional<std::size_t> jackPorts(const std::string& pattern) {
     return count;
 }
 
-// A private JACK server (dummy driver, 48 kHz, 128 frames, synchronous so that a late client delays the MIDI
-// rather than losing it) named after this process, in JACK_DEFAULT_SERVER for the process and its children.
+// Whether this process runs on PipeWire's libjack (loaded in place of jackd2's through LD_LIBRARY_PATH, as
+// pw-jack does) rather than jackd2's: the test bed then starts a PipeWire daemon instead of jackd.
+inline bool onPipeWireJack() {
+    Dl_info library{};
+    return dladdr(reinterpret_cast<void*>(&jack_client_open), &library) != 0 && library.dli_fname != nullptr &&
+           std::string_view(library.dli_fname).find("/pipewire-") != std::string_view::npos;
+}
+
+// A private JACK server for the process and its children, of the kind its libjack talks to, at 48 kHz with
+// 128-frame periods:
+// - jackd2: dummy driver, synchronous so that a late client delays the MIDI rather than losing it, named after
+//   this process in JACK_DEFAULT_SERVER;
+// - PipeWire: a headless daemon with a dummy driver node, and WirePlumber as its session manager (as users
+//   have it) on a private D-Bus session, in a private runtime folder named in PIPEWIRE_RUNTIME_DIR.
 class JackServer {
 public:
     static constexpr unsigned kSampleRate = 48000;
     static constexpr unsigned kPeriodFrames = 128;
 
-    JackServer() : name_("vantor-testbed-" + std::to_string(getpid())) {
-        setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+    JackServer() : pipeWire_(onPipeWireJack()), name_("vantor-testbed-" + std::to_string(getpid())) {
+        if (pipeWire_) preparePipeWire();
+        else setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         start();
     }
     ~JackServer() {
-        process_->stop();
-        if (killedHard_) { // its slot in JACK's registry of eight is freed by a clean end of its namesake
+        stop();
+        if (killedHard_ && !pipeWire_) { // its slot in jackd's registry of eight is freed by a clean end of its namesake
             start();
             waitUntilReady(10s);
-            process_->stop();
+            stop();
         }
-        // Clients that died with the server leave semaphores under its name.
+        // Clients that died with jackd leave semaphores under its name; PipeWire's files are in our folder.
         std::error_code error;
         const std::string prefix = "jack_sem." + std::to_string(getuid()) + "_" + name_ + "_";
         for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
             if (entry.path().filename().string().starts_with(prefix)) std::filesystem::remove(entry.path(), error);
         }
+        if (!runtimeDir_.empty()) std::filesystem::remove_all(runtimeDir_, error);
     }
-    // Waits until a client can connect; false on time-out.
+    bool pipeWire() const { return pipeWire_; }
+    // Waits until a client can connect (and, on PipeWire, the session manager is there); false on time-out.
     bool waitUntilReady(std::chrono::milliseconds timeout = 30s) {
-        return waitUntil([&] { return !process_->running() || jackPorts(""); }, timeout) && process_->running();
+        const auto up = [&] { return jackPorts().has_value() && (!pipeWire_ || sessionManagerUp()); };
+        return waitUntil([&] { return !process_->running() || up(); }, timeout) && process_->running();
     }
     // Sends `signal` to the server and waits for it to end.
     void kill(int signal) {
@@ -158,15 +192,68 @@ public:
     }
 
 private:
+    void preparePipeWire() {
+        std::string folder = (std::filesystem::temp_directory_path() / (name_ + "-XXXXXX")).string();
+        if (mkdtemp(folder.data()) == nullptr) return;
+        runtimeDir_ = folder;
+        // PipeWire's libjack ignores JACK_DEFAULT_SERVER: the runtime folder and the remote's name choose the
+        // daemon; WirePlumber keeps its state in our folder, not the user's.
+        setenv("PIPEWIRE_RUNTIME_DIR", folder.c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        setenv("XDG_STATE_HOME", folder.c_str(), 1);
+        setenv("PIPEWIRE_REMOTE", name_.c_str(), 1);
+        std::ofstream(folder + "/pipewire.conf") << pipeWireConfig();
+    }
+    std::string pipeWireConfig() const {
+        const std::string rate = std::to_string(kSampleRate), quantum = std::to_string(kPeriodFrames);
+        return "context.properties = { core.daemon = true core.name = " + name_ +
+               " default.clock.rate = " + rate + " default.clock.quantum = " + quantum +
+               " default.clock.min-quantum = " + quantum + " default.clock.max-quantum = " + quantum +
+               " default.clock.force-quantum = " + quantum + " }\n"
+               "context.spa-libs = { support.* = support/libspa-support }\n"
+               "context.modules = [ { name = libpipewire-module-rt flags = [ ifexists nofail ] }"
+               " { name = libpipewire-module-protocol-native } { name = libpipewire-module-metadata }"
+               " { name = libpipewire-module-spa-node-factory } { name = libpipewire-module-client-node }"
+               " { name = libpipewire-module-access } { name = libpipewire-module-adapter }"
+               " { name = libpipewire-module-link-factory } ]\n"
+               "context.objects = [ { factory = metadata args = { metadata.name = default } }"
+               " { factory = spa-node-factory args = { factory.name = support.node.driver node.name = Dummy-Driver"
+               " node.group = pipewire.dummy priority.driver = 20000 } } ]\n";
+    }
+    // WirePlumber has joined the daemon when it is among its clients.
+    bool sessionManagerUp() const {
+        std::unique_ptr<FILE, int (*)(FILE*)> clients(popen("pw-cli ls Client 2>/dev/null", "r"), pclose);
+        std::string text(4096, '\0');
+        for (std::size_t got; clients && (got = fread(text.data(), 1, text.size(), clients.get())) > 0;) {
+            if (std::string_view(text.data(), got).find("\"WirePlumber\"") != std::string_view::npos) return true;
+        }
+        return false;
+    }
     void start() {
+        const std::string rate = std::to_string(kSampleRate), frames = std::to_string(kPeriodFrames);
+        if (!pipeWire_) {
+            process_ = std::make_unique<ChildProcess>(
+                std::vector<std::string>{VANTOR_JACKD, "-r", "-S", "-d", "dummy", "-r", rate, "-p", frames},
+                ChildProcess::Output::Discard);
+            return;
+        }
         process_ = std::make_unique<ChildProcess>(
-            std::vector<std::string>{VANTOR_JACKD, "-r", "-S", "-d", "dummy", "-r", std::to_string(kSampleRate), "-p",
-                                     std::to_string(kPeriodFrames)},
+            std::vector<std::string>{VANTOR_PIPEWIRE, "-c", runtimeDir_ + "/pipewire.conf"},
             ChildProcess::Output::Discard);
+        sessionManager_ = std::make_unique<ChildProcess>(
+            std::vector<std::string>{VANTOR_DBUS_RUN_SESSION, "--", VANTOR_WIREPLUMBER}, ChildProcess::Output::Discard,
+            ChildProcess::Group::Own);
+    }
+    void stop() {
+        if (sessionManager_) sessionManager_->stop();
+        process_->stop();
     }
 
+    bool pipeWire_;
     std::string name_;
-    std::unique_ptr<ChildProcess> process_;
+    std::string runtimeDir_;                       // PipeWire only
+    std::unique_ptr<ChildProcess> process_;        // jackd or pipewire
+    std::unique_ptr<ChildProcess> sessionManager_; // PipeWire only: WirePlumber and its D-Bus session
     bool killedHard_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantor::testing {
@@ -37,6 +38,7 @@ public:
     void failWith(midi::SendResult result) { failure_ = result; }
 
     const std::vector<Send>& sends() const { return sends_; }
+    const std::vector<std::pair<midi::PortRef, midi::EndpointRef>>& preparedRoutes() const { return routes_; }
     std::vector<midi::NrpnMessage> nrpns() const {
         std::vector<std::uint8_t> stream;
         for (const auto& sent : sends_) stream.insert(stream.end(), sent.bytes.begin(), sent.bytes.end());
@@ -78,6 +80,7 @@ public:
         sends_.push_back({port, destination, {bytes.begin(), bytes.end()}});
         return midi::SendResult::Sent;
     }
+    void prepareRoute(midi::PortRef port, midi::EndpointRef destination) override { routes_.emplace_back(port, destination); }
 
 private:
     struct Destination {
@@ -92,6 +95,7 @@ private:
 
     std::vector<Destination> destinations_;
     std::vector<Send> sends_;
+    std::vector<std::pair<midi::PortRef, midi::EndpointRef>> routes_;
     std::vector<std::string> clientNames_;
     std::vector<std::string> portNames_;
     std::optional<midi::SendResult> failure_;

@@ -98,7 +98,9 @@ TEST(MidiManager, TakesTheFirstMatchInEnumerationOrderAtItsStartOnly) {
     service.addDestination("vantor*2", "second");
     none.sendNRPN(1, 1, 0, first);
     EXPECT_FALSE(none.isConnected()) << "a destination added after the start is not picked up";
-    EXPECT_EQ(MidiManager(service).connectedEndpoint(), first);
+    const MidiManager found(service);
+    EXPECT_EQ(found.connectedEndpoint(), first);
+    EXPECT_EQ(service.preparedRoutes(), (std::vector{std::pair{found.outPort(), first}})) << "made ready at once";
 }
 
 struct LossRow {

@@ -17,10 +17,14 @@ namespace vantor::platform {
 // Sending never blocks: the caller's messages go into a lock-free ring that
 // the process callback empties into our output port, at most
 // kMaxEventsPerPeriod events per period, so that receivers with small
-// per-period buffers lose nothing. Our port is connected to a destination the
-// first time something is sent to it (and again if that connection was lost);
-// since JACK routes by connection, everything sent also reaches every other
-// destination sent to earlier. The program only ever sends to one.
+// per-period buffers lose nothing. Our port is connected to a destination
+// when the program picks it (prepareRoute), or else the first time something
+// is sent to it (and again if that connection was lost); since JACK routes by
+// connection, everything sent also reaches every other destination sent to
+// earlier. The program only ever sends to one. A new connection carries
+// events only once it has settled, some milliseconds after the server
+// reported it: until then they wait in the ring, so none is written into a
+// period that the link does not deliver yet.
 //
 // When the server shuts down (or dies), every send from then on returns
 // ServiceGone at once. Built with a main queue, the service also tells
@@ -51,6 +55,9 @@ public:
     midi::DestinationNames destinationNames(midi::EndpointRef destination) override;
     midi::SendResult send(midi::PortRef port, midi::EndpointRef destination,
                           std::span<const std::uint8_t> bytes) override;
+    // Connects our port to `destination` now, so that the connection has
+    // settled before the first send.
+    void prepareRoute(midi::PortRef port, midi::EndpointRef destination) override;
 
     // For tests and benchmarks.
     std::string clientName() const;          // as granted by the server; empty without a client

@@ -81,13 +81,26 @@ midi::DestinationNames SystemMidiService::destinationNames(midi::EndpointRef des
     return backends_[endpoint.backend]->destinationNames(endpoint.ref);
 }
 
-midi::SendResult SystemMidiService::send(midi::PortRef port, midi::EndpointRef destination,
-                                         std::span<const std::uint8_t> bytes) {
-    if (destination == 0 || destination > endpoints_.size()) return midi::SendResult::NoDestination;
+std::optional<SystemMidiService::BackendRoute> SystemMidiService::route(midi::PortRef port,
+                                                                         midi::EndpointRef destination) const {
+    if (destination == 0 || destination > endpoints_.size()) return std::nullopt;
     const auto& endpoint = endpoints_[destination - 1];
     const PerBackend* backendPorts = lookup(ports_, port);
-    if (backendPorts == nullptr || (*backendPorts)[endpoint.backend] == 0) return midi::SendResult::DriverError;
-    return backends_[endpoint.backend]->send((*backendPorts)[endpoint.backend], endpoint.ref, bytes);
+    if (backendPorts == nullptr || (*backendPorts)[endpoint.backend] == 0) return BackendRoute{endpoint, 0};
+    return BackendRoute{endpoint, (*backendPorts)[endpoint.backend]};
+}
+
+midi::SendResult SystemMidiService::send(midi::PortRef port, midi::EndpointRef destination,
+                                         std::span<const std::uint8_t> bytes) {
+    const auto found = route(port, destination);
+    if (!found) return midi::SendResult::NoDestination;
+    if (found->port == 0) return midi::SendResult::DriverError;
+    return backends_[found->endpoint.backend]->send(found->port, found->endpoint.ref, bytes);
+}
+
+void SystemMidiService::prepareRoute(midi::PortRef port, midi::EndpointRef destination) {
+    const auto found = route(port, destination);
+    if (found && found->port != 0) backends_[found->endpoint.backend]->prepareRoute(found->port, found->endpoint.ref);
 }
 
 } // namespace vantor::platform

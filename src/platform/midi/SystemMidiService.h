@@ -27,6 +27,7 @@ public:
     midi::DestinationNames destinationNames(midi::EndpointRef destination) override;
     midi::SendResult send(midi::PortRef port, midi::EndpointRef destination,
                           std::span<const std::uint8_t> bytes) override;
+    void prepareRoute(midi::PortRef port, midi::EndpointRef destination) override;
 
     std::size_t backendCount() const { return backends_.size(); }
 
@@ -38,7 +39,14 @@ private:
         midi::EndpointRef ref;
     };
 
+    // A destination with our port on its backend (0: none there).
+    struct BackendRoute {
+        BackendEndpoint endpoint;
+        midi::PortRef port;
+    };
+
     static const PerBackend* lookup(const std::vector<PerBackend>& table, std::uint32_t ref);
+    std::optional<BackendRoute> route(midi::PortRef port, midi::EndpointRef destination) const;
     std::optional<midi::EndpointRef> knownEndpoint(BackendEndpoint endpoint) const;
     midi::EndpointRef endpointFor(BackendEndpoint endpoint);
 
