@@ -20,8 +20,8 @@ enum class ModeSwitchPlace { Header, SliderPage };
 
 struct ModeSwitchInfo {
     ModeSwitchId id;
-    std::string_view viewName; // the view's name, for object names and tests
-    std::string_view key;      // short stable key, e.g. "regen2"
+    std::string_view key;     // short stable key, e.g. "regen2"
+    std::string_view purpose; // what it does, in a musician's words
     std::string_view labelOn;
     std::string_view labelOff;
     int numberOn;  // NRPN parameter and value sent when the flag becomes true
@@ -34,20 +34,20 @@ struct ModeSwitchInfo {
 // Two "on" labels begin with a space; the "pulse" switch is the one whose
 // "on" number is the higher of its pair.
 inline constexpr std::array<ModeSwitchInfo, kModeSwitchCount> kModeSwitches{{
-    {ModeSwitchId::Voice, "VoiceModeToggleView", "voice", "Voice allocation B", "Voice allocation A", 130, 131,
-     ModeSwitchKind::WatchesFlag, ModeSwitchPlace::Header},
-    {ModeSwitchId::Drum, "DrumModeToggleView", "drum", "drum assign on", "drum assign off", 132, 133,
-     ModeSwitchKind::WatchesFlag, ModeSwitchPlace::Header},
-    {ModeSwitchId::Filter, "FilterButtonView", "filter", "pulse enabled", "pulse disabled", 135, 134,
-     ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
-    {ModeSwitchId::Regen, "regenButtonView", "regen", "equation ??", "equation ??", 136, 137,
-     ModeSwitchKind::ActsOnPress, ModeSwitchPlace::SliderPage},
-    {ModeSwitchId::Regen2, "regen2ButtonView", "regen2", "algorithm mode B", "algorithm mode A", 138, 139,
-     ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
-    {ModeSwitchId::Midimode, "midimodeToggleView", "midimode", " channel assign on", "channel assign off", 140, 141,
-     ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
-    {ModeSwitchId::Complexity, "complexitymodeToggleView", "complexity", " complexity on", "complexity off", 104,
-     105, ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
+    {ModeSwitchId::Voice, "voice", "Switches the voice allocation between A and B",
+     "Voice allocation B", "Voice allocation A", 130, 131, ModeSwitchKind::WatchesFlag, ModeSwitchPlace::Header},
+    {ModeSwitchId::Drum, "drum", "Turns drum assign on or off",
+     "drum assign on", "drum assign off", 132, 133, ModeSwitchKind::WatchesFlag, ModeSwitchPlace::Header},
+    {ModeSwitchId::Filter, "filter", "Turns the pulse on or off",
+     "pulse enabled", "pulse disabled", 135, 134, ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
+    {ModeSwitchId::Regen, "regen", "Each press flips the regen equation",
+     "equation ??", "equation ??", 136, 137, ModeSwitchKind::ActsOnPress, ModeSwitchPlace::SliderPage},
+    {ModeSwitchId::Regen2, "regen2", "Switches the algorithm mode between A and B",
+     "algorithm mode B", "algorithm mode A", 138, 139, ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
+    {ModeSwitchId::Midimode, "midimode", "Turns channel assign on or off",
+     " channel assign on", "channel assign off", 140, 141, ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
+    {ModeSwitchId::Complexity, "complexity", "Turns complexity on or off",
+     " complexity on", "complexity off", 104, 105, ModeSwitchKind::WatchesFlag, ModeSwitchPlace::SliderPage},
 }};
 
 constexpr const ModeSwitchInfo& modeSwitch(ModeSwitchId id) { return kModeSwitches[static_cast<std::size_t>(id)]; }

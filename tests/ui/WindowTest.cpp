@@ -15,6 +15,7 @@
 #include "ui/surface/LinkButtonView.h"
 
 #include <QAccessible>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,6 +29,7 @@
 #include <QToolTip>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 using namespace std::chrono_literals;
@@ -324,8 +326,19 @@ private Q_SLOTS:
                                    {"regen2", "algorithm mode A", "algorithm mode B", 138, 139},
                                    {"midimode", "channel assign off", " channel assign on", 140, 141},
                                    {"complexity", "complexity off", " complexity on", 104, 105}};
+        // Every way of turning a switch takes the same path; each switch is turned two of the four ways.
+        const std::function<void(QCheckBox*)> ways[] = {
+            [](QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); },
+            [](QCheckBox* box) { QTest::keyClick(box, Qt::Key_Space); },
+            [](QCheckBox* box) { // what an assistive tool's "Toggle" does
+                QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(box)->actionInterface();
+                actions->doAction(QAccessibleActionInterface::toggleAction());
+            },
+            [](QCheckBox* box) { box->setChecked(!box->isChecked()); },
+        };
         WindowHarness harness;
         harness.passSplash();
+        std::size_t turns = 0;
         for (const Switch& expected : switches) {
             // The header's switch, or the copy on the page shown.
             const auto shown = [&] {
@@ -334,7 +347,7 @@ private Q_SLOTS:
                 return onPage ? onPage : harness.find<QCheckBox>(name);
             };
             const auto click = [&] {
-                QTest::mouseClick(shown(), Qt::LeftButton, {}, QPoint(8, shown()->height() / 2));
+                ways[turns++ % std::size(ways)](shown());
                 harness.drain();
             };
             harness.selectTab(2);
@@ -348,6 +361,30 @@ private Q_SLOTS:
             QCOMPARE(shown()->text(), expected.offLabel);
             QCOMPARE(harness.takeNrpns(), (Sent{{0, expected.offNumber, expected.offNumber}}));
         }
+    }
+
+    void ctrlTabTurnsThePageRoundTheEndsEvenFromACameraMenuThatWasOpenedAndClosed() {
+        WindowHarness harness;
+        harness.passSplash();
+        harness.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&harness.window()));
+        harness.selectTab(kGestureTab);
+        auto* picker = harness.find<QComboBox>(QStringLiteral("cameraRow.0.picker"));
+        picker->setFocus();
+        picker->showPopup();
+        QTRY_VERIFY(picker->view()->isVisible());
+        QTest::keyClick(picker->view(), Qt::Key_Escape);
+        QTRY_VERIFY(!picker->view()->isVisible());
+        QCOMPARE(QApplication::focusWidget(), picker);
+        const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+            QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier | modifiers);
+        };
+        press(Qt::Key_Tab, {});
+        QCOMPARE(harness.content().selectedTab(), kUtilityTab);
+        press(Qt::Key_Tab, {}); // round the end
+        QCOMPARE(harness.content().selectedTab(), 0);
+        press(Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(harness.content().selectedTab(), kUtilityTab);
     }
 
     void regenButtonKeepsItsLabelAndItsYellowHighlightEndsPointThreeSecondsAfterTheFirstOfTwoPresses() {

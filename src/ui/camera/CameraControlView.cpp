@@ -102,17 +102,15 @@ void CameraControlView::buildRow(std::size_t row, QWidget* parent) {
     auto* picker = new QComboBox(parent);
     picker->setObjectName(rowName(row, "picker"));
     picker->setFixedWidth(kPickerWidth);
+    // On Linux a screen reader names a combo box by its current item, so
+    // the description says which row's value the menu is for.
     picker->setAccessibleName(QStringLiteral("variables"));
     const QString valueName = QString::fromLatin1(kRowValueNames[row]);
-    picker->setAccessibleDescription(QStringLiteral("the parameter %1 drives").arg(valueName));
+    picker->setAccessibleDescription(QStringLiteral("variables for %1").arg(valueName));
     for (std::size_t index = 0; index < surface::kSliderLabels.size(); ++index) {
         picker->addItem(widgets::qtText(surface::kSliderLabels[index]), surface::nrpnOfSlider(index));
     }
-    picker->setCurrentIndex(picker->findData(nrpnAssignments_[row]));
     label->setBuddy(picker);
-    connect(picker, &QComboBox::currentIndexChanged, this, [this, row, picker](int index) {
-        if (index >= 0) nrpnAssignments_[row] = picker->itemData(index).toInt();
-    });
     pickerLine->addStretch();
     pickerLine->addWidget(label);
     pickerLine->addWidget(picker);
@@ -125,6 +123,15 @@ void CameraControlView::buildRow(std::size_t row, QWidget* parent) {
     slider->setPageStep((kSliderMaximum + 1) / 16);
     slider->setAccessibleName(valueName);
     widgets::showValueWhileMoved(slider);
+    // The slider tells a listener what the menu above it chose.
+    const auto choose = [this, row, picker, slider](int index) {
+        if (index < 0) return;
+        nrpnAssignments_[row] = picker->itemData(index).toInt();
+        slider->setAccessibleDescription(QStringLiteral("Drives ") + picker->itemText(index));
+    };
+    picker->setCurrentIndex(picker->findData(nrpnAssignments_[row]));
+    choose(picker->currentIndex());
+    connect(picker, &QComboBox::currentIndexChanged, this, choose);
     connect(slider, &QSlider::valueChanged, this, [this, row](int position) {
         // p / 16383 x 16383 truncates to p again for every p in 0..16383.
         cameraManager_.setSliderValue(row, static_cast<double>(position) / kSliderMaximum);

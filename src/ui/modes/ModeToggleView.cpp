@@ -1,7 +1,10 @@
 #include "ui/modes/ModeToggleView.h"
 
 #include "surface/ContentView.h"
+#include "ui/modes/ModeSwitchDescription.h"
 #include "ui/widgets/QtText.h"
+
+#include <QScopedValueRollback>
 
 namespace vantor::modes {
 
@@ -9,11 +12,13 @@ ModeToggleView::ModeToggleView(surface::ContentView& content, ModeSwitchId id, Q
     : QCheckBox(parent), content_(content), id_(id) {
     const ModeSwitchInfo& info = modeSwitch(id);
     setObjectName(QStringLiteral("modeSwitch.") + widgets::qtText(info.key));
-    setAccessibleDescription(widgets::qtText(info.viewName));
-    // `clicked` comes from the user only; the check mark itself is always
-    // drawn from the core's flag.
-    connect(this, &QCheckBox::clicked, this, [this] {
-        content_.setModeFlag(id_, !content_.modeFlag(id_));
+    setAccessibleDescription(switchDescription(id));
+    // Every way of changing the check mark ends here: a click, Space, an
+    // assistive tool's "Toggle" (which emits no `clicked`), setChecked. The
+    // core's watcher then sends the NRPN once per change of the flag.
+    connect(this, &QCheckBox::toggled, this, [this](bool checked) {
+        if (showingFlag_) return;
+        content_.setModeFlag(id_, checked);
         showFlag();
     });
     showFlag();
@@ -23,6 +28,8 @@ ModeToggleView::ModeToggleView(surface::ContentView& content, ModeSwitchId id, Q
 }
 
 void ModeToggleView::showFlag() {
+    // Drawing the core's flag is no edit of it.
+    const QScopedValueRollback guard(showingFlag_, true);
     const bool on = content_.modeFlag(id_);
     setChecked(on);
     setText(widgets::qtText(labelFor(modeSwitch(id_), on)));

@@ -2,6 +2,7 @@
 
 #include "modes/ModeSwitches.h"
 #include "surface/ContentView.h"
+#include "ui/modes/ModeSwitchDescription.h"
 #include "ui/widgets/QtText.h"
 
 namespace vantor::modes {
@@ -28,7 +29,7 @@ RegenButtonView::RegenButtonView(surface::ContentView& content, QWidget* parent)
     : QPushButton(parent), content_(content) {
     const ModeSwitchInfo& info = modeSwitch(ModeSwitchId::Regen);
     setObjectName(QStringLiteral("modeSwitch.") + widgets::qtText(info.key));
-    setAccessibleDescription(widgets::qtText(info.viewName));
+    setAccessibleDescription(switchDescription(ModeSwitchId::Regen));
     setText(widgets::qtText(info.labelOff));
     setAutoDefault(false);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);

@@ -9,7 +9,9 @@
 #include "ui/surface/SlidersTabView.h"
 #include "ui/surface/StatusHeaderView.h"
 
+#include <QShortcut>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -30,6 +32,19 @@ constexpr QPoint kLogoShift(-310, -310);
 const QString kLogo = QStringLiteral(":/artwork/2.svg");
 const QString kGestureIcon = QStringLiteral(":/artwork/gesture.svg");
 const QString kUtilityIcon = QStringLiteral(":/artwork/utility.svg");
+
+// A screen reader cannot tell two tabs of the same title apart by their
+// place alone; those carry the first and last slider they hold in their
+// accessible name: "Mod: mod A rate to mod C depth".
+QString accessibleTabName(int tab) {
+    const std::string_view title = kTabsConfig[static_cast<std::size_t>(tab)].title;
+    const auto same = std::ranges::count(kTabsConfig, title, &TabConfig::title);
+    if (same < 2) return {};
+    const SliderRange range = sliderRange(tab);
+    return QStringLiteral("%1: %2 to %3")
+        .arg(widgets::qtText(title), widgets::qtText(kSliderLabels[static_cast<std::size_t>(range.start)]),
+             widgets::qtText(kSliderLabels[static_cast<std::size_t>(range.end - 1)]));
+}
 
 } // namespace
 
@@ -55,6 +70,7 @@ ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& 
     for (int tab = 0; tab < static_cast<int>(kTabsConfig.size()); ++tab) {
         addPage(new SliderPageView(*content_, tab, tabs_), tab,
                 widgets::qtText(kTabsConfig[static_cast<std::size_t>(tab)].title), QIcon());
+        tabs_->tabBar()->setAccessibleTabName(tab, accessibleTabName(tab));
     }
     gesturePage_ = new QWidget(tabs_);
     gesturePage_->setObjectName(QStringLiteral("gesturePage"));
@@ -64,6 +80,7 @@ ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& 
     addPage(utility, kUtilityTabTag, QStringLiteral("utility"), widgets::artworkIcon(kUtilityIcon));
     column->addWidget(tabs_, 0, Qt::AlignHCenter);
     column->addStretch();
+    addPageShortcuts();
 
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
         if (index >= 0 && index < static_cast<int>(tagOfIndex_.size())) {
@@ -94,6 +111,23 @@ ContentViewWidget::~ContentViewWidget() {
 void ContentViewWidget::addPage(QWidget* page, int tag, const QString& label, const QIcon& icon) {
     tabs_->addTab(page, icon, label);
     tagOfIndex_.push_back(tag);
+}
+
+void ContentViewWidget::addPageShortcuts() {
+    // Window-wide, so that no focused control (a camera row's menu, say)
+    // keeps them from the tab view.
+    const auto add = [this](std::initializer_list<QKeyCombination> keys, int step) {
+        auto* shortcut = new QShortcut(this);
+        shortcut->setKeys(QList<QKeySequence>(keys.begin(), keys.end()));
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, step] {
+            const int count = tabs_->count();
+            tabs_->setCurrentIndex((tabs_->currentIndex() + step + count) % count);
+        });
+    };
+    add({Qt::CTRL | Qt::Key_Tab}, 1);
+    // Shift turns Tab into Backtab on most keyboards.
+    add({Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, Qt::CTRL | Qt::SHIFT | Qt::Key_Tab}, -1);
 }
 
 void ContentViewWidget::showSelectedTab(int tag) {

@@ -51,6 +51,8 @@ protected:
 
 private:
     void addPage(QWidget* page, int tag, const QString& label, const QIcon& icon);
+    // Ctrl+Tab and Ctrl+Shift+Tab: the next and previous page, round the end.
+    void addPageShortcuts();
     void showSelectedTab(int tag);
     void placeLogo();
 
