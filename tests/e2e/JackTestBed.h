@@ -149,8 +149,9 @@ inline bool onPipeWireJack() {
 
 // A private JACK server for the process and its children, of the kind its libjack talks to, at 48 kHz with
 // 128-frame periods:
-// - jackd2: dummy driver, synchronous so that a late client delays the MIDI rather than losing it, named after
-//   this process in JACK_DEFAULT_SERVER;
+// - jackd2: dummy driver, synchronous so that a late client delays the MIDI rather than losing it, with a 10 s
+//   client time-out (not 0.5 s) so that a busy machine does not get clients thrown out, named after this process
+//   in JACK_DEFAULT_SERVER;
 // - PipeWire: a headless daemon with a dummy driver node, and WirePlumber as its session manager (as users
 //   have it) on a private D-Bus session, in a private runtime folder named in PIPEWIRE_RUNTIME_DIR.
 class JackServer {
@@ -180,7 +181,7 @@ public:
     }
     bool pipeWire() const { return pipeWire_; }
     // Waits until a client can connect (and, on PipeWire, the session manager is there); false on time-out.
-    bool waitUntilReady(std::chrono::milliseconds timeout = 30s) {
+    bool waitUntilReady(std::chrono::milliseconds timeout = 60s) {
         const auto up = [&] { return jackPorts().has_value() && (!pipeWire_ || sessionManagerUp()); };
         return waitUntil([&] { return !process_->running() || up(); }, timeout) && process_->running();
     }
@@ -233,7 +234,7 @@ private:
         const std::string rate = std::to_string(kSampleRate), frames = std::to_string(kPeriodFrames);
         if (!pipeWire_) {
             process_ = std::make_unique<ChildProcess>(
-                std::vector<std::string>{VANTOR_JACKD, "-r", "-S", "-d", "dummy", "-r", rate, "-p", frames},
+                std::vector<std::string>{VANTOR_JACKD, "-r", "-S", "-t", "10000", "-d", "dummy", "-r", rate, "-p", frames},
                 ChildProcess::Output::Discard);
             return;
         }
