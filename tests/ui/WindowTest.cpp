@@ -178,6 +178,7 @@ class WindowTest : public QObject {
 private Q_SLOTS:
     void splashStaysOnePointFiveSecondsWithoutMidiThenTheSurfaceLooksUpOnce() {
         WindowHarness harness({.destination = false});
+        const QSize splashSize = harness.window().size();
         harness.advance(1000ms);
         harness.midi.addDestination("vantor*2"); // attached during the splash: found
         harness.advance(499ms);
@@ -186,6 +187,8 @@ private Q_SLOTS:
         QVERIFY(harness.midi.clientNames().empty());
         harness.advance(1ms);
         QCOMPARE(harness.find<QLabel>(QStringLiteral("statusLine"))->text(), QStringLiteral("vantor*2"));
+        QCOMPARE(harness.window().size(), splashSize); // opened at the surface's size
+        QCOMPARE(harness.window().size(), harness.window().sizeHint());
         harness.advance(10s);
         QCOMPARE(harness.midi.enumerationCount(), 1u);
         QCOMPARE(harness.midi.clientNames(), std::vector<std::string>{"MidiClient"});
