@@ -222,6 +222,11 @@ private Q_SLOTS:
         QPointer<vantor::app::AboutWindow> first = harness.window().aboutWindow();
         QVERIFY(first && first->isVisible());
         QVERIFY(!first->testAttribute(Qt::WA_QuitOnClose));
+        // A dialog of the main window whose title bar offers closing only.
+        QCOMPARE(first->windowType(), Qt::Dialog);
+        QCOMPARE(first->windowHandle()->transientParent(), harness.window().windowHandle());
+        QCOMPARE(first->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+                 Qt::WindowCloseButtonHint);
         QVERIFY(first->close());
         QVERIFY(first && !first->isVisible()); // hidden, not destroyed
         about->trigger();
