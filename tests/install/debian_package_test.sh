@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree into a temporary folder and
-# checks it: it declares the libraries and Qt plugins the programs load, it
-# carries the programs, the desktop files and the models, and apt accepts it
-# (a simulated install against this machine's package lists).
+# checks it: it declares the libraries and Qt plugins the programs load (the
+# Wayland platform plugin as recommended), it carries the programs, the
+# desktop files and the models, and apt accepts it (a simulated install
+# against this machine's package lists).
 set -euo pipefail
 build_dir=$1
 app_id=org.vantor2.Vantor2
@@ -26,6 +27,10 @@ echo "Depends: $depends"
 for package in libqt6widgets6 libqt6gui6 libqt6svg6 qt6-qpa-plugins libasound2 libjack libv4lconvert0; do
   grep -Eq "(^|[ ,|])$package" <<<"$depends" || fail "Depends lacks $package"
 done
+# Qt's Wayland platform plugin comes along unless apt is told otherwise.
+recommends=$(dpkg-deb -f "$deb" Recommends)
+echo "Recommends: $recommends"
+grep -Eq "(^|[ ,|])qt6-wayland([ ,|(]|$)" <<<"$recommends" || fail "Recommends lacks qt6-wayland"
 # OpenCV's video and image-file modules would bring hundreds of packages.
 if grep -Eo 'libopencv-(videoio|imgcodecs)[^ ,]*' <<<"$depends" >&2; then
   fail "Depends names OpenCV's videoio or imgcodecs"

@@ -180,6 +180,7 @@ class WindowTest : public QObject {
 private Q_SLOTS:
     void splashStaysOnePointFiveSecondsWithoutMidiThenTheSurfaceLooksUpOnce() {
         WindowHarness harness({.destination = false});
+        const QSize splashSize = harness.window().size();
         harness.advance(1000ms);
         harness.midi.addDestination("vantor*2"); // attached during the splash: found
         harness.advance(499ms);
@@ -188,6 +189,8 @@ private Q_SLOTS:
         QVERIFY(harness.midi.clientNames().empty());
         harness.advance(1ms);
         QCOMPARE(harness.find<QLabel>(QStringLiteral("statusLine"))->text(), QStringLiteral("vantor*2"));
+        QCOMPARE(harness.window().size(), splashSize); // opened at the surface's size
+        QCOMPARE(harness.window().size(), harness.window().sizeHint());
         harness.advance(10s);
         QCOMPARE(harness.midi.enumerationCount(), 1u);
         QCOMPARE(harness.midi.clientNames(), std::vector<std::string>{"MidiClient"});
@@ -221,6 +224,11 @@ private Q_SLOTS:
         QPointer<vantor::app::AboutWindow> first = harness.window().aboutWindow();
         QVERIFY(first && first->isVisible());
         QVERIFY(!first->testAttribute(Qt::WA_QuitOnClose));
+        // A dialog of the main window whose title bar offers closing only.
+        QCOMPARE(first->windowType(), Qt::Dialog);
+        QCOMPARE(first->windowHandle()->transientParent(), harness.window().windowHandle());
+        QCOMPARE(first->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+                 Qt::WindowCloseButtonHint);
         QVERIFY(first->close());
         QVERIFY(first && !first->isVisible()); // hidden, not destroyed
         about->trigger();

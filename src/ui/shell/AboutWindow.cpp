@@ -28,7 +28,7 @@ QLabel* blackLabel(const QString& text, QWidget* parent) {
 } // namespace
 
 AboutWindow::AboutWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("aboutWindow"));
     setWindowTitle(QStringLiteral("vantor*2"));
     setFixedSize(kWindowSize);

@@ -30,7 +30,11 @@ MainWindow::MainWindow(WindowSeams seams, QWidget* parent) : QMainWindow(parent)
     colours.setColor(QPalette::Window, backdrop(colours.color(QPalette::Window)));
     setPalette(colours);
     buildMenu();
-    setCentralWidget(new StartupView([this] { scheduleSurface(); }, this));
+    // The splash asks for the surface's sizes: the window opens at the size it
+    // keeps, so the desktop places it once, for that size, and has no other
+    // size to hand back to it later.
+    const auto sizes = surface::ContentViewWidget::sizesBeforeBuilt(seams_.mainQueue, seams_.random);
+    setCentralWidget(new StartupView(sizes.hint, sizes.minimum, [this] { scheduleSurface(); }, this));
 }
 
 MainWindow::~MainWindow() = default;
@@ -58,7 +62,6 @@ void MainWindow::showSurface() {
     // Gone at once rather than at the next turn of the event loop.
     delete takeCentralWidget();
     setCentralWidget(contentView_);
-    adjustSize();
 }
 
 void MainWindow::openAboutWindow() {

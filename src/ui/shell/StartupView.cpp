@@ -13,13 +13,12 @@ namespace vantor::app {
 namespace {
 
 constexpr QSize kArtSize(700, 700);
-constexpr QSize kSplashSize(860, 720);
 constexpr int kMargin = 11;
 
 } // namespace
 
-StartupView::StartupView(std::function<void()> firstShown, QWidget* parent)
-    : QWidget(parent), firstShown_(std::move(firstShown)) {
+StartupView::StartupView(QSize hint, QSize minimum, std::function<void()> firstShown, QWidget* parent)
+    : QWidget(parent), hint_(hint), minimum_(minimum), firstShown_(std::move(firstShown)) {
     setObjectName(QStringLiteral("startupView"));
     setAutoFillBackground(true);
     QPalette colours = palette();
@@ -52,8 +51,6 @@ StartupView::StartupView(std::function<void()> firstShown, QWidget* parent)
     artLayer->addLayout(row, 1);
     layers->addLayout(artLayer, 0, 0);
 }
-
-QSize StartupView::sizeHint() const { return kSplashSize; }
 
 void StartupView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);

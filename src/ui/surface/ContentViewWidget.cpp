@@ -46,7 +46,49 @@ QString accessibleTabName(int tab) {
              widgets::qtText(kSliderLabels[static_cast<std::size_t>(range.end - 1)]));
 }
 
+// The column: the header, and the tab view under it, centred; the space
+// left over goes above and below.
+void layOutColumn(QWidget* surface, QWidget* header, QWidget* tabs) {
+    auto* column = new QVBoxLayout(surface);
+    column->addStretch();
+    column->addWidget(header);
+    column->addSpacing(kSpaceAboveTabs);
+    column->addWidget(tabs, 0, Qt::AlignHCenter);
+    column->addStretch();
+}
+
+// A MIDI service with nothing behind it: no client, no port, no destination.
+class NoMidiService final : public midi::MidiService {
+public:
+    midi::ClientRef createClient(std::string_view) override { return 0; }
+    midi::PortRef createOutputPort(midi::ClientRef, std::string_view) override { return 0; }
+    std::size_t destinationCount() override { return 0; }
+    std::optional<midi::EndpointRef> destinationAt(std::size_t) override { return std::nullopt; }
+    midi::DestinationNames destinationNames(midi::EndpointRef) override { return {}; }
+    midi::SendResult send(midi::PortRef, midi::EndpointRef, std::span<const std::uint8_t>) override {
+        return midi::SendResult::NoDestination;
+    }
+};
+
+class SilentConsole final : public Console {
+public:
+    void printLine(std::string_view) override {}
+};
+
 } // namespace
+
+ContentViewWidget::Sizes ContentViewWidget::sizesBeforeBuilt(MainQueue& mainQueue, RandomSource& random) {
+    NoMidiService noMidi;
+    SilentConsole silent;
+    ContentView content(noMidi, mainQueue, silent, random);
+    // Inside a parent, as in the window: a window of its own has wider margins.
+    QWidget parent;
+    auto* surface = new QWidget(&parent);
+    auto* tabs = new QWidget(surface);
+    tabs->setFixedSize(kTabViewSize);
+    layOutColumn(surface, new StatusHeaderView(content, surface), tabs);
+    return {surface->sizeHint(), surface->minimumSizeHint()};
+}
 
 ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& mainQueue, Console& console,
                                      RandomSource& random, camera::CameraManagerFactory makeCameraManager,
@@ -57,12 +99,7 @@ ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& 
       makeCameraManager_(std::move(makeCameraManager)) {
     setObjectName(QStringLiteral("contentView"));
 
-    auto* column = new QVBoxLayout(this);
-    column->addStretch();
     header_ = new StatusHeaderView(*content_, this);
-    column->addWidget(header_);
-    column->addSpacing(kSpaceAboveTabs);
-
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("tabView"));
     tabs_->setFixedSize(kTabViewSize);
@@ -78,8 +115,7 @@ ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& 
     addPage(gesturePage_, kGestureTabTag, QStringLiteral("gesture"), widgets::artworkIcon(kGestureIcon));
     auto* utility = new SlidersTabView(*content_, tabs_);
     addPage(utility, kUtilityTabTag, QStringLiteral("utility"), widgets::artworkIcon(kUtilityIcon));
-    column->addWidget(tabs_, 0, Qt::AlignHCenter);
-    column->addStretch();
+    layOutColumn(this, header_, tabs_);
     addPageShortcuts();
 
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {

@@ -37,6 +37,14 @@ public:
                       camera::CameraManagerFactory makeCameraManager = {}, QWidget* parent = nullptr);
     ~ContentViewWidget() override;
 
+    struct Sizes {
+        QSize hint;
+        QSize minimum;
+    };
+    // The sizes the surface will ask for, found without building it (and so
+    // without a MIDI lookup): the header and the fixed-size tab view set them.
+    static Sizes sizesBeforeBuilt(MainQueue& mainQueue, RandomSource& random);
+
     ContentView& content() { return *content_; }
     // Null until the surface is first shown (and without a factory).
     camera::CameraManager* cameraManager() const { return cameraManager_.get(); }

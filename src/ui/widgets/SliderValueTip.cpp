@@ -1,5 +1,6 @@
 #include "ui/widgets/SliderValueTip.h"
 
+#include <QApplication>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -28,13 +29,26 @@ QPoint handleCentre(const QSlider& slider) {
     return slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider).center();
 }
 
+// Qt moves a tip that is on screen to its new place, but on Wayland a popup
+// stays where it was opened (Qt 6.4's plugin does not move it), and
+// QToolTip::hideText() only starts a timer. Hidden, the tip is replaced by a
+// new one opened at the place asked for.
+void hideShownTip() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->inherits("QTipLabel") && window->isVisible()) window->hide();
+    }
+}
+
 } // namespace
 
 void showValueWhileMoved(QSlider* slider) {
     // Emitted for the user's moves only, never for setValue().
-    QObject::connect(slider, &QAbstractSlider::actionTriggered, slider, [slider](int) {
-        QToolTip::showText(slider->mapToGlobal(handleCentre(*slider)), QString::number(slider->sliderPosition()),
-                           slider);
+    QObject::connect(slider, &QAbstractSlider::actionTriggered, slider, [slider, shownAt = QPoint()](int) mutable {
+        const QPoint handle = slider->mapToGlobal(handleCentre(*slider));
+        // A step too small to move the handle changes the number in place.
+        if (handle != shownAt) hideShownTip();
+        shownAt = handle;
+        QToolTip::showText(handle, QString::number(slider->sliderPosition()), slider);
     });
 }
 
