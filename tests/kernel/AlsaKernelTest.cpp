@@ -12,7 +12,6 @@
 
 #include <csignal>
 #include <fstream>
-#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -25,8 +24,6 @@ using vantor::midi::NrpnMessage;
 using vantor::midi::SendResult;
 using vantor::platform::AlsaMidiService;
 
-constexpr int kWaitMs = 20000; // generous: the guest runs without KVM
-
 // A sequencer client with one writable port that records the controller
 // events reaching it as MIDI bytes.
 class Receiver {
@@ -37,9 +34,7 @@ public:
         port_ = snd_seq_create_simple_port(seq_, portName, SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
                                            SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     }
-    ~Receiver() {
-        if (seq_) snd_seq_close(seq_);
-    }
+    ~Receiver() { if (seq_) snd_seq_close(seq_); }
     bool ok() const { return seq_ && port_ >= 0; }
     int client() const { return snd_seq_client_id(seq_); }
 
@@ -52,7 +47,7 @@ public:
             snd_seq_event_t* event = nullptr;
             const int result = snd_seq_event_input(seq_, &event);
             if (result == -EAGAIN) {
-                if (bytes_.size() >= count || poll(fds.data(), fds.size(), kWaitMs) <= 0) break;
+                if (bytes_.size() >= count || poll(fds.data(), fds.size(), GuestProcess::kWaitMs) <= 0) break;
                 continue;
             }
             if (result == -ENOSPC) {
@@ -107,13 +102,11 @@ struct Program {
 
 // The kernel's count of events that found no cell in `client`'s input pool.
 int inputAllocFailures(int client) {
-    std::ifstream clients("/proc/asound/seq/clients");
     std::stringstream text;
-    text << clients.rdbuf();
-    const std::regex pattern("Client +" + std::to_string(client) +
-                             " :[^]*?Input pool :[^]*?Alloc failures +: (\\d+)");
-    std::smatch match;
+    text << std::ifstream("/proc/asound/seq/clients").rdbuf();
     const std::string all = text.str();
+    std::smatch match;
+    const std::regex pattern("Client +" + std::to_string(client) + " :[^]*?Input pool :[^]*?Alloc failures +: (\\d+)");
     return std::regex_search(all, match, pattern) ? std::stoi(match[1]) : -1;
 }
 

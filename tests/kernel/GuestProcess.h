@@ -16,7 +16,7 @@ extern char** environ;
 // A child program whose standard output the test reads line by line.
 class GuestProcess {
 public:
-    static constexpr int kWaitMs = 20000;
+    static constexpr int kWaitMs = 20000; // generous: the guest may run without KVM
 
     explicit GuestProcess(std::vector<std::string> argv) {
         int out[2];
