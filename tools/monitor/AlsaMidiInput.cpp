@@ -36,6 +36,9 @@ AlsaMidiInput::AlsaMidiInput(const std::string& clientName, const std::string& p
     if (snd_seq_open(&raw, "default", SND_SEQ_OPEN_INPUT, SND_SEQ_NONBLOCK) < 0) return;
     std::unique_ptr<snd_seq_t, SeqCloser> seq(raw);
     snd_seq_set_client_name(seq.get(), clientName.c_str());
+    // An older kernel that refuses the size keeps its default pool;
+    // inputPoolCells() says which one we have.
+    snd_seq_set_client_pool_input(seq.get(), kInputPoolCells);
     const int port = snd_seq_create_simple_port(seq.get(), portName.c_str(),
                                                 SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
                                                 SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
@@ -66,15 +69,29 @@ std::vector<pollfd> AlsaMidiInput::pollDescriptors() const {
     return descriptors;
 }
 
-std::size_t AlsaMidiInput::drain(const Consumer& consume) {
-    std::size_t lost = 0;
-    if (!ok()) return lost;
+int AlsaMidiInput::inputPoolCells() const {
+    if (!ok()) return 0;
+    snd_seq_client_pool_t* pool = nullptr;
+    if (snd_seq_client_pool_malloc(&pool) < 0) return 0;
+    const int cells = snd_seq_get_client_pool(impl_->seq.get(), pool) == 0
+                          ? static_cast<int>(snd_seq_client_pool_get_input_pool(pool))
+                          : 0;
+    snd_seq_client_pool_free(pool);
+    return cells;
+}
+
+AlsaMidiInput::Drained AlsaMidiInput::drain(const Consumer& consume) {
+    Drained drained;
+    if (!ok()) return drained;
     std::array<unsigned char, 256> bytes{};
     while (true) {
         snd_seq_event_t* event = nullptr;
         const int result = snd_seq_event_input(impl_->seq.get(), &event);
         if (result == -ENOSPC) {
-            ++lost;
+            // The kernel refuses an event only when no cell is free, so the
+            // queue it has just cleared held a whole pool of events.
+            ++drained.overflows;
+            drained.droppedEvents += static_cast<std::size_t>(inputPoolCells());
             continue;
         }
         if (result < 0 || event == nullptr) break;
@@ -89,7 +106,7 @@ std::size_t AlsaMidiInput::drain(const Consumer& consume) {
             offset += size;
         }
     }
-    return lost;
+    return drained;
 }
 
 } // namespace vantor::monitor

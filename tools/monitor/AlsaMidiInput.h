@@ -17,6 +17,21 @@ class AlsaMidiInput {
 public:
     using Consumer = std::function<void(std::span<const std::uint8_t> message)>;
 
+    // Cells of the kernel's input pool, one per controller event: a dice
+    // roll sends 44 NRPNs of 4 events (176 cells), ALSA's default pool of
+    // 200 cells holds barely one. 2000 is the most the kernel grants a
+    // client and holds eleven rolls.
+    static constexpr int kInputPoolCells = 2000;
+
+    // What one drain() met.
+    struct Drained {
+        // How often the kernel found the input pool full. Each time it threw
+        // away every event still queued for us, then told us so.
+        std::size_t overflows = 0;
+        // The events thrown away: the pool was full, one cell per event.
+        std::size_t droppedEvents = 0;
+    };
+
     AlsaMidiInput(const std::string& clientName, const std::string& portName);
     ~AlsaMidiInput();
     AlsaMidiInput(const AlsaMidiInput&) = delete;
@@ -26,9 +41,10 @@ public:
     std::string address() const; // "client:port"
     // Descriptors to wait on for input.
     std::vector<pollfd> pollDescriptors() const;
-    // main thread: hands over every event waiting; returns how many were
-    // lost because the kernel's input pool overflowed.
-    std::size_t drain(const Consumer& consume);
+    // The input pool the kernel granted, in cells.
+    int inputPoolCells() const;
+    // main thread: hands over every event waiting.
+    Drained drain(const Consumer& consume);
 
 private:
     struct Impl;

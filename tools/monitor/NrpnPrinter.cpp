@@ -32,6 +32,13 @@ void NrpnPrinter::lost(std::size_t messages) {
     line("warning: " + std::to_string(messages) + " MIDI messages lost: the monitor fell behind");
 }
 
+void NrpnPrinter::overflowed(std::size_t droppedEvents) {
+    // Four controller events make an NRPN; a sequence cut by the drop is
+    // reported by the decoder when the next one begins.
+    line("warning: MIDI input queue overflowed: the kernel dropped the " + std::to_string(droppedEvents) +
+         " events queued (" + std::to_string(droppedEvents / 4) + " NRPNs)");
+}
+
 void NrpnPrinter::line(const std::string& text) {
     std::fputs(text.c_str(), out_);
     std::fputc('\n', out_);

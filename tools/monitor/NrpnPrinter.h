@@ -21,6 +21,8 @@ public:
 
     void message(std::span<const std::uint8_t> bytes);
     void lost(std::size_t messages);
+    // The kernel emptied the input queue, `droppedEvents` events with it.
+    void overflowed(std::size_t droppedEvents);
     void line(const std::string& text);
 
 private:

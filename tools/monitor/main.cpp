@@ -101,8 +101,8 @@ int main() {
         }
 #if VANTOR_MONITOR_ALSA
         if (alsa) {
-            const auto lost = alsa->drain([&](auto message) { alsaPrinter.message(message); });
-            if (lost != 0) alsaPrinter.lost(lost);
+            const auto drained = alsa->drain([&](auto message) { alsaPrinter.message(message); });
+            if (drained.overflows != 0) alsaPrinter.overflowed(drained.droppedEvents);
         }
         if (!jack && !alsa) break;
 #else

@@ -1,0 +1,204 @@
+// The real V4L2 capture, libv4lconvert included, on the kernel's virtual
+// video driver (vivid): run in a guest by guest_run.sh.
+
+#include "platform/camera/SystemV4l2Device.h"
+#include "platform/camera/V4l2FrameSource.h"
+
+#include <gtest/gtest.h>
+
+#include <linux/videodev2.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+using vantor::camera::FrameRead;
+using vantor::camera::SourceStatus;
+using vantor::platform::SystemV4l2Device;
+using vantor::platform::V4l2Device;
+using vantor::platform::V4l2FrameSource;
+
+constexpr const char* kNode = "/dev/video0";
+constexpr const char* kDriver = "/sys/bus/platform/drivers/vivid/";
+
+// vivid offers dozens of formats, BGR24 among them; this narrows the list
+// to one, as a webcam that sends only that format would.
+class OneFormatCamera final : public V4l2Device {
+public:
+    explicit OneFormatCamera(std::uint32_t format) : format_(format) {}
+
+    int open() override { return device_.open(); }
+    void close() override { device_.close(); }
+    int fd() const override { return device_.fd(); }
+    void* map(std::size_t length, std::int64_t offset) override { return device_.map(length, offset); }
+    void unmap(void* address, std::size_t length) override { device_.unmap(address, length); }
+    bool waitForPicture(const std::stop_token& stop, std::chrono::milliseconds timeout) override {
+        return device_.waitForPicture(stop, timeout);
+    }
+
+    int ioctl(unsigned long request, void* argument) override {
+        switch (request) {
+        case VIDIOC_ENUM_FMT: {
+            auto* description = static_cast<v4l2_fmtdesc*>(argument);
+            if (description->index != 0) return refuse();
+            for (std::uint32_t index = 0;; ++index) {
+                description->index = index;
+                if (device_.ioctl(request, argument) != 0) return -1;
+                if (description->pixelformat == format_) break;
+            }
+            description->index = 0;
+            return 0;
+        }
+        case VIDIOC_TRY_FMT:
+        case VIDIOC_S_FMT: static_cast<v4l2_format*>(argument)->fmt.pix.pixelformat = format_; break;
+        case VIDIOC_ENUM_FRAMESIZES:
+            if (static_cast<v4l2_frmsizeenum*>(argument)->pixel_format != format_) return refuse();
+            break;
+        case VIDIOC_ENUM_FRAMEINTERVALS:
+            if (static_cast<v4l2_frmivalenum*>(argument)->pixel_format != format_) return refuse();
+            break;
+        default: break;
+        }
+        const int result = device_.ioctl(request, argument);
+        if (request == VIDIOC_S_FMT && result == 0) set_ = static_cast<v4l2_format*>(argument)->fmt.pix.pixelformat;
+        return result;
+    }
+    // The format the driver agreed to stream in, as seen from here.
+    std::uint32_t set() const { return set_; }
+
+private:
+    static int refuse() {
+        errno = EINVAL;
+        return -1;
+    }
+    const std::uint32_t format_;
+    std::uint32_t set_ = 0;
+    SystemV4l2Device device_{kNode};
+};
+
+// Open descriptors and mappings of a video node in this process.
+int videoHandles() {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(entry.path(), error).string().starts_with("/dev/video")) ++count;
+    }
+    std::ifstream maps("/proc/self/maps");
+    for (std::string line; std::getline(maps, line);) {
+        if (line.find("/dev/video") != std::string::npos) ++count;
+    }
+    return count;
+}
+
+// A few reads: the driver may need a moment for its first picture.
+FrameRead readPicture(V4l2FrameSource& source) {
+    FrameRead read;
+    for (int attempt = 0; attempt < 10 && read.status == SourceStatus::NotNow; ++attempt) read = source.read({});
+    return read;
+}
+
+void expectColourBars(const vantor::camera::VideoFrame& frame) {
+    ASSERT_TRUE(frame.isValid());
+    // vivid's default pattern: eight bars, 75 % white then yellow first.
+    const auto pixel = [&](int bar) {
+        const std::size_t x = static_cast<std::size_t>(frame.width * (2 * bar + 1) / 16);
+        const std::size_t y = static_cast<std::size_t>(frame.height / 2);
+        const std::uint8_t* bgr = frame.bgr->data() + (y * static_cast<std::size_t>(frame.width) + x) * 3;
+        return std::array<int, 3>{bgr[0], bgr[1], bgr[2]};
+    };
+    const auto yellow = pixel(1);
+    for (int channel : pixel(0)) EXPECT_NEAR(channel, 191, 30);
+    EXPECT_LT(yellow[0], 80);  // blue
+    EXPECT_GT(yellow[1], 150); // green
+    EXPECT_GT(yellow[2], 150); // red
+}
+
+// Presses vivid's "Disconnect" button, which makes the device behave as
+// an unplugged one towards everyone who has it open.
+bool pressDisconnect() {
+    const int fd = ::open(kNode, O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    v4l2_queryctrl query{};
+    bool pressed = false;
+    query.id = V4L2_CTRL_FLAG_NEXT_CTRL;
+    while (!pressed && ::ioctl(fd, VIDIOC_QUERYCTRL, &query) == 0) {
+        if (std::strcmp(reinterpret_cast<const char*>(query.name), "Disconnect") == 0) {
+            v4l2_control control{query.id, 1};
+            pressed = ::ioctl(fd, VIDIOC_S_CTRL, &control) == 0;
+        }
+        query.id |= V4L2_CTRL_FLAG_NEXT_CTRL;
+    }
+    ::close(fd);
+    return pressed;
+}
+
+bool writeDriver(const char* file) {
+    std::ofstream out(std::string(kDriver) + file);
+    out << "vivid.0" << std::flush;
+    return out.good();
+}
+
+using Format = std::pair<const char*, std::uint32_t>; // name, fourcc
+
+class ConvertedFormat : public testing::TestWithParam<Format> {};
+
+TEST_P(ConvertedFormat, GivesColourBarsAndLetsGoOfTheDevice) {
+    const int before = videoHandles();
+    auto camera = std::make_unique<OneFormatCamera>(GetParam().second);
+    const OneFormatCamera& device = *camera;
+    V4l2FrameSource source(std::move(camera));
+    ASSERT_TRUE(source.hasInput());
+    ASSERT_EQ(source.open(), SourceStatus::Ready);
+    EXPECT_EQ(device.set(), GetParam().second);
+    const FrameRead read = readPicture(source);
+    ASSERT_EQ(read.status, SourceStatus::Ready);
+    expectColourBars(read.picture);
+    source.close();
+    EXPECT_EQ(videoHandles(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Vivid, ConvertedFormat,
+                         testing::Values(Format{"YUYV", V4L2_PIX_FMT_YUYV}, Format{"YU12", V4L2_PIX_FMT_YUV420}),
+                         [](const auto& row) { return std::string(row.param.first); });
+
+TEST(Vivid, LostCameraComesBackAfterReplugAndRestart) {
+    const int before = videoHandles();
+    V4l2FrameSource source(std::make_unique<OneFormatCamera>(V4L2_PIX_FMT_YUYV));
+    ASSERT_EQ(source.open(), SourceStatus::Ready);
+    ASSERT_EQ(readPicture(source).status, SourceStatus::Ready);
+
+    ASSERT_TRUE(pressDisconnect());
+    EXPECT_EQ(readPicture(source).status, SourceStatus::Gone);
+    source.close();
+    EXPECT_EQ(videoHandles(), before);
+
+    // Unbound and bound again: a fresh device, as after replugging it.
+    ASSERT_TRUE(writeDriver("unbind") && writeDriver("bind"));
+    ASSERT_EQ(source.open(), SourceStatus::Ready);
+    ASSERT_EQ(readPicture(source).status, SourceStatus::Ready);
+
+    // Unbound while streaming: gone too, and nothing is held afterwards.
+    ASSERT_TRUE(writeDriver("unbind"));
+    EXPECT_EQ(readPicture(source).status, SourceStatus::Gone);
+    source.close();
+    EXPECT_EQ(videoHandles(), before);
+    EXPECT_EQ(source.open(), SourceStatus::Gone);
+
+    ASSERT_TRUE(writeDriver("bind"));
+    ASSERT_EQ(source.open(), SourceStatus::Ready);
+    const FrameRead read = readPicture(source);
+    ASSERT_EQ(read.status, SourceStatus::Ready);
+    expectColourBars(read.picture);
+    source.close();
+    EXPECT_EQ(videoHandles(), before);
+}
+
+} // namespace
