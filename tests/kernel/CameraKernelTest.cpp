@@ -3,6 +3,7 @@
 
 #include "platform/camera/SystemV4l2Device.h"
 #include "platform/camera/V4l2FrameSource.h"
+#include "support/CoreFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,8 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -69,10 +72,34 @@ public:
         }
         const int result = device_.ioctl(request, argument);
         if (request == VIDIOC_S_FMT && result == 0) set_ = static_cast<v4l2_format*>(argument)->fmt.pix.pixelformat;
+        if (request == VIDIOC_DQBUF && result == 0) {
+            const auto* buffer = static_cast<const v4l2_buffer*>(argument);
+            taken_.push_back({buffer->index, buffer->sequence});
+        }
+        if (request == VIDIOC_QBUF && result == 0) lastGivenBack_ = static_cast<const v4l2_buffer*>(argument)->index;
         return result;
     }
     // The format the driver agreed to stream in, as seen from here.
     std::uint32_t set() const { return set_; }
+
+    // How many of the buffers with the driver hold a picture now.
+    int filledBuffers() {
+        int filled = 0;
+        for (std::uint32_t index = 0; index < V4l2FrameSource::kBufferCount; ++index) {
+            v4l2_buffer buffer{};
+            buffer.index = index;
+            buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+            buffer.memory = V4L2_MEMORY_MMAP;
+            if (device_.ioctl(VIDIOC_QUERYBUF, &buffer) == 0 && (buffer.flags & V4L2_BUF_FLAG_DONE) != 0) ++filled;
+        }
+        return filled;
+    }
+    struct Taken {
+        std::uint32_t index, sequence;
+    };
+    // The buffers taken from the driver, and the one given back last, since
+    // the last call.
+    std::pair<std::vector<Taken>, std::uint32_t> takeLog() { return {std::exchange(taken_, {}), lastGivenBack_}; }
 
 private:
     static int refuse() {
@@ -81,6 +108,8 @@ private:
     }
     const std::uint32_t format_;
     std::uint32_t set_ = 0;
+    std::vector<Taken> taken_;
+    std::uint32_t lastGivenBack_ = 0;
     SystemV4l2Device device_{kNode};
 };
 
@@ -199,6 +228,31 @@ TEST(Vivid, LostCameraComesBackAfterReplugAndRestart) {
     expectColourBars(read.picture);
     source.close();
     EXPECT_EQ(videoHandles(), before);
+}
+
+// With pictures waiting in more than one buffer, a read converts the newest
+// (the highest sequence number) and hands the older ones straight back.
+TEST(Vivid, AReadDeliversTheNewestOfTheWaitingPictures) {
+    auto camera = std::make_unique<OneFormatCamera>(V4L2_PIX_FMT_YUYV);
+    OneFormatCamera& device = *camera;
+    V4l2FrameSource source(std::move(camera));
+    ASSERT_EQ(source.open(), SourceStatus::Ready);
+    ASSERT_EQ(readPicture(source).status, SourceStatus::Ready);
+    int checked = 0;
+    for (int attempt = 0; attempt < 50 && checked == 0; ++attempt) {
+        device.takeLog();
+        // Two of the three filled; a third would make every buffer full, and
+        // the read would wait for a fresh picture instead (tried again).
+        ASSERT_TRUE(vantor::testing::waitUntil([&] { return device.filledBuffers() >= 2; }, std::chrono::seconds(10)));
+        ASSERT_EQ(source.read({}).status, SourceStatus::Ready);
+        const auto [taken, delivered] = device.takeLog();
+        if (taken.size() != 2) continue;
+        EXPECT_LT(taken[0].sequence, taken[1].sequence);
+        EXPECT_EQ(delivered, taken[1].index) << "the newest picture is the one converted and given back last";
+        ++checked;
+    }
+    EXPECT_EQ(checked, 1) << "never caught two waiting pictures";
+    source.close();
 }
 
 } // namespace
