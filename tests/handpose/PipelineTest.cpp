@@ -1,5 +1,6 @@
-// From the palm model's outputs to the landmark model's region, and the whole
-// detector on real photos: MediaPipe's own joints for the reference photo.
+// The palm model's outputs decoded, and the whole detector on real photos:
+// MediaPipe's own joints for the reference photo, also once turned and once
+// tracked from the last hand (which is what places the hand's regions).
 #include "platform/handpose/MediaPipeHandDetector.h"
 #include "platform/handtracking/HandTrackingLoader.h"
 #include "platform/image/ImageFile.h"
@@ -9,7 +10,6 @@
 #include <opencv2/core.hpp>
 
 #include <cmath>
-#include <numbers>
 
 namespace vantor::handpose {
 namespace {
@@ -47,35 +47,6 @@ TEST(PalmDecodingTest, OverlappingPalmsMergeWeightedByScoreOthersStayApartBestFi
     EXPECT_FLOAT_EQ(kept[0].score, 0.9f);
     EXPECT_FLOAT_EQ(kept[1].score, 0.8f);
     EXPECT_FLOAT_EQ(kept[2].score, 0.7f);
-}
-
-void expectRegion(const char* hand, const RotatedRect& r, const RotatedRect& expected) {
-    SCOPED_TRACE(hand);
-    EXPECT_NEAR(r.xCenter, expected.xCenter, 1e-5);
-    EXPECT_NEAR(r.yCenter, expected.yCenter, 1e-5);
-    EXPECT_NEAR(r.width, expected.width, 1e-5);
-    EXPECT_NEAR(r.height, expected.height, 1e-5);
-    EXPECT_NEAR(r.rotation, expected.rotation, 1e-5);
-}
-
-// A palm 0.1 wide at (0.4, 0.4), pointing from the wrist to the middle knuckle.
-TEST(HandRegionTest, PalmRegionIsTurnedAlongTheHandGrown2Point6TimesAndShiftedHalfAPalmForward) {
-    const Point2 low{0.45f, 0.5f}, high{0.45f, 0.4f}, left{0.4f, 0.45f}, right{0.5f, 0.45f};
-    expectRegion("upright", handRegionFromPalm(palm(0.4f, 0.1f, 1, low, high), {100, 100}),
-                 {0.45f, 0.4f, 0.26f, 0.26f, 0});
-    expectRegion("pointing right", handRegionFromPalm(palm(0.4f, 0.1f, 1, left, right), {100, 100}),
-                 {0.5f, 0.45f, 0.26f, 0.26f, std::numbers::pi_v<float> / 2});
-    expectRegion("square in pixels", handRegionFromPalm(palm(0.4f, 0.1f, 1, low, high), {200, 100}),
-                 {0.45f, 0.4f, 0.26f, 0.52f, 0});
-}
-
-TEST(HandRegionTest, LandmarkRegionCoversTheHandsBaseTwiceOverShiftedATenthForward) {
-    HandLandmarks hand{};
-    hand.fill({0.5f, 0.5f});
-    hand[0] = {0.5f, 0.6f};  // wrist below
-    hand[5] = {0.45f, 0.5f}; // knuckles 0.1 above
-    hand[13] = {0.55f, 0.5f};
-    expectRegion("upright", handRegionFromLandmarks(hand, {100, 100}), {0.5f, 0.55f - 0.1f * 0.1f, 0.2f, 0.2f, 0});
 }
 
 using camera::HandJoint;

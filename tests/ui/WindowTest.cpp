@@ -186,15 +186,12 @@ private Q_SLOTS:
         harness.advance(499ms);
         QVERIFY(!harness.window().contentView());
         QCOMPARE(harness.midi.enumerationCount(), 0u);
-        QVERIFY(harness.midi.clientNames().empty());
         harness.advance(1ms);
         QCOMPARE(harness.find<QLabel>(QStringLiteral("statusLine"))->text(), QStringLiteral("vantor*2"));
         QCOMPARE(harness.window().size(), splashSize); // opened at the surface's size
         QCOMPARE(harness.window().size(), harness.window().sizeHint());
         harness.advance(10s);
         QCOMPARE(harness.midi.enumerationCount(), 1u);
-        QCOMPARE(harness.midi.clientNames(), std::vector<std::string>{"MidiClient"});
-        QCOMPARE(harness.midi.portNames(), std::vector<std::string>{"OutPort"});
     }
 
     void statusHeaderNamesTheDestinationAndRendersNotConnectedOnceItIsLost() {
@@ -202,6 +199,10 @@ private Q_SLOTS:
         absent.passSplash();
         auto* absentStatus = absent.find<QLabel>(QStringLiteral("statusLine"));
         QCOMPARE(absentStatus->text(), QStringLiteral("Not Connected"));
+        // Without it a camera row prints its line once per change and sends nothing.
+        for (const double value : {0.9, 0.9, 0.5}) absent.cameraManager().setSliderValue(0, value);
+        QCOMPARE(absent.console.lines(), std::vector<std::string>(2, "MIDI destination endpoint not connected."));
+        QVERIFY(absent.midi.sends().empty());
         WindowHarness harness;
         harness.passSplash();
         auto* status = harness.find<QLabel>(QStringLiteral("statusLine"));
@@ -213,7 +214,8 @@ private Q_SLOTS:
         QCOMPARE(status->grab().toImage(), absentStatus->grab().toImage());
     }
 
-    void aboutFromTheHelpMenuOpensOneWindowThatIsReusedAndNeverKeepsTheProgramRunning() {
+    // That choosing it again shows the same window is the desktop test's.
+    void aboutFromTheHelpMenuOpensADialogThatClosingHidesAndNeverKeepsTheProgramRunning() {
         WindowHarness harness;
         QMenu* help = harness.window().menuBar()->actions().front()->menu();
         QCOMPARE(help->title(), QStringLiteral("Help"));
@@ -231,10 +233,6 @@ private Q_SLOTS:
                  Qt::WindowCloseButtonHint);
         QVERIFY(first->close());
         QVERIFY(first && !first->isVisible()); // hidden, not destroyed
-        about->trigger();
-        harness.drain();
-        QCOMPARE(harness.window().aboutWindow(), first.data());
-        QVERIFY(first->isVisible());
     }
 
     // Whatever is pending (the splash, link copies, the regen reset, a
@@ -299,9 +297,8 @@ private Q_SLOTS:
         QVERIFY(harness.takeNrpns().empty());
 
         QSlider* source = harness.slider(1); // NRPN 2; its linked copy is slider 7, NRPN 8
-        const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Right, 1},  {Qt::Key_Up, 2},       {Qt::Key_PageUp, 1026},
-                                                 {Qt::Key_Left, 1025}, {Qt::Key_PageDown, 1}, {Qt::Key_Down, 0},
-                                                 {Qt::Key_End, 16383}, {Qt::Key_Home, 0}};
+        const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Up, 1},        {Qt::Key_PageUp, 1025}, {Qt::Key_Left, 1024},
+                                                 {Qt::Key_PageDown, 0}, {Qt::Key_End, 16383},   {Qt::Key_Home, 0}};
         for (const auto& [key, value] : steps) {
             QTest::keyClick(source, key);
             QCOMPARE(harness.takeNrpns(), (Sent{{0, 2, value}}));
@@ -314,18 +311,6 @@ private Q_SLOTS:
         QVERIFY(shows("Group", Qt::white, linked));
     }
 
-    void diceRollSendsFortyFiveNrpnsAndEverySliderShowsItsRolledValueTruncated() {
-        WindowHarness harness;
-        harness.passSplash();
-        for (std::uint64_t word = 1; word <= 37; ++word) harness.random.push(word << 45); // word / 256 of full scale
-        QTest::mouseClick(harness.find<QPushButton>(QStringLiteral("diceButton")), Qt::LeftButton);
-        harness.drain();
-        QCOMPARE(harness.takeNrpns().size(), 45u); // the two regen switches, then the 43 sliders
-        for (std::size_t index = 0; index < 43; ++index) {
-            QCOMPARE(harness.slider(int(index))->value(), int(harness.content().sliderValues()[index]));
-        }
-    }
-
     void everyModeSwitchFlipsItsLabelOnEveryPageAndEachChangeSendsOnce() {
         struct Switch { QString key, offLabel, onLabel; int onNumber, offNumber; };
         const Switch switches[] = {{"voice", "Voice allocation A", "Voice allocation B", 130, 131},
@@ -334,7 +319,7 @@ private Q_SLOTS:
                                    {"regen2", "algorithm mode A", "algorithm mode B", 138, 139},
                                    {"midimode", "channel assign off", " channel assign on", 140, 141},
                                    {"complexity", "complexity off", " complexity on", 104, 105}};
-        // Every way of turning a switch takes the same path; each switch is turned two of the four ways.
+        // Every way of turning a switch takes the same path; an assistive tool's emits no click.
         const std::function<void(QCheckBox*)> ways[] = {
             [](QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); },
             [](QCheckBox* box) { QTest::keyClick(box, Qt::Key_Space); },
@@ -342,7 +327,6 @@ private Q_SLOTS:
                 QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(box)->actionInterface();
                 actions->doAction(QAccessibleActionInterface::toggleAction());
             },
-            [](QCheckBox* box) { box->setChecked(!box->isChecked()); },
         };
         WindowHarness harness;
         harness.passSplash();
@@ -435,7 +419,8 @@ private Q_SLOTS:
         QCOMPARE(harness.random.drawn(), 0u); // "dice modulators" is not the dice
     }
 
-    void tabVisitsEveryControlOfEveryPageInReadingOrderAndEachHasItsName() {
+    // Their names, as a screen reader hears them, are the accessibility test's.
+    void tabVisitsEveryControlOfEveryPageInReadingOrder() {
         WindowHarness harness;
         harness.passSplash();
         harness.window().activateWindow();
@@ -451,12 +436,6 @@ private Q_SLOTS:
             }
             stops.front()->setFocus();
             for (QWidget* stop : stops) {
-                const QString name = QAccessible::queryAccessibleInterface(stop)->text(QAccessible::Name);
-                QVERIFY2(!name.isEmpty(), qPrintable(stop->objectName()));
-                if (auto* button = qobject_cast<QAbstractButton*>(stop)) QCOMPARE(name, button->text());
-                for (QLabel* caption : harness.window().findChildren<QLabel*>()) {
-                    if (caption->buddy() == stop && qobject_cast<QSlider*>(stop)) QCOMPARE(name, caption->text());
-                }
                 QVERIFY2(QApplication::focusWidget() == stop, qPrintable(stop->objectName() + " is not next"));
                 QTest::keyClick(stop, Qt::Key_Tab);
             }
@@ -519,20 +498,8 @@ private Q_SLOTS:
         QVERIFY(!harness.session->isRunning());
 
         auto* middle = harness.find<QSlider>(QStringLiteral("cameraRow.2.slider")); // NRPN 6
-        for (int position = 1; position <= 16383; ++position) middle->setValue(position);
-        const Sent sent = harness.takeNrpns();
-        QCOMPARE(sent.size(), 16383u);
-        for (int position = 1; position <= 16383; ++position) QCOMPARE(sent[std::size_t(position) - 1].value, position);
-    }
-
-    void withoutDestinationEveryChangePrintsOneLineAndNothingIsSent() {
-        WindowHarness harness({.destination = false});
-        harness.passSplash();
-        harness.cameraManager().setSliderValue(0, 0.9);
-        harness.cameraManager().setSliderValue(0, 0.9);
-        harness.cameraManager().setSliderValue(1, 0.5);
-        QCOMPARE(harness.console.lines(), std::vector<std::string>(2, "MIDI destination endpoint not connected."));
-        QVERIFY(harness.midi.sends().empty());
+        for (const int position : {1, 2, 3, 16383}) middle->setValue(position);
+        QCOMPARE(harness.takeNrpns(), (Sent{{0, 6, 1}, {0, 6, 2}, {0, 6, 3}, {0, 6, 16383}}));
     }
 
     void areaDrawsEveryJointAsARedDotWithYUp() {
@@ -560,6 +527,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("notice");
         QTest::newRow("camera and hand models: nothing") << Setup{} << false << QString();
         QTest::newRow("no camera") << Setup{.camera = false} << false << "No camera found";
+        QTest::newRow("neither camera nor hand models")
+            << Setup{.camera = false, .handModels = false} << false << "No camera found";
         QTest::newRow("no hand models") << Setup{.handModels = false} << false << "Hand tracking unavailable";
         QTest::newRow("camera pulled out") << Setup{} << true << "Camera disconnected";
     }
