@@ -54,10 +54,12 @@ struct Setup {
     bool destination = true; // "vantor*2" is there from the start
     bool camera = true;
     bool handModels = true;
+    bool pastSplash = true; // on the surface, its one lookup done
 };
 
-// The real main window over fakes, shown on its splash. The main queue runs
-// only when a test drains it; its clock moves only when a test advances it.
+// The real main window over fakes, shown past its splash unless a test asks
+// to stay on it. The main queue runs only when a test drains it; its clock
+// moves only when a test advances it.
 class WindowHarness {
 public:
     explicit WindowHarness(Setup setup = {}) {
@@ -74,6 +76,7 @@ public:
         window_ = std::make_unique<MainWindow>(vantor::app::WindowSeams{midi, queue, console, random, makeCamera});
         window_->show();
         QApplication::processEvents();
+        if (setup.pastSplash) advance(MainWindow::kSplashTime);
     }
 
     // Moves the queue's clock, runs every ready task and lets Qt handle what they caused.
@@ -83,7 +86,6 @@ public:
         QApplication::processEvents();
     }
     void drain() { advance(0ms); }
-    void passSplash() { advance(MainWindow::kSplashTime); }
     void destroyWindow() { window_.reset(); }
 
     MainWindow& window() { return *window_; }
@@ -179,7 +181,7 @@ class WindowTest : public QObject {
 
 private Q_SLOTS:
     void splashStaysOnePointFiveSecondsWithoutMidiThenTheSurfaceLooksUpOnce() {
-        WindowHarness harness({.destination = false});
+        WindowHarness harness({.destination = false, .pastSplash = false});
         const QSize splashSize = harness.window().size();
         harness.advance(1000ms);
         harness.midi.addDestination("vantor*2"); // attached during the splash: found
@@ -196,7 +198,6 @@ private Q_SLOTS:
 
     void statusHeaderNamesTheDestinationAndRendersNotConnectedOnceItIsLost() {
         WindowHarness absent({.destination = false});
-        absent.passSplash();
         auto* absentStatus = absent.find<QLabel>(QStringLiteral("statusLine"));
         QCOMPARE(absentStatus->text(), QStringLiteral("Not Connected"));
         // Without it a camera row prints its line once per change and sends nothing.
@@ -204,7 +205,6 @@ private Q_SLOTS:
         QCOMPARE(absent.console.lines(), std::vector<std::string>(2, "MIDI destination endpoint not connected."));
         QVERIFY(absent.midi.sends().empty());
         WindowHarness harness;
-        harness.passSplash();
         auto* status = harness.find<QLabel>(QStringLiteral("statusLine"));
         QCOMPARE(status->text(), QStringLiteral("vantor*2"));
         QVERIFY(status->grab().toImage() != absentStatus->grab().toImage());
@@ -216,7 +216,7 @@ private Q_SLOTS:
 
     // That choosing it again shows the same window is the desktop test's.
     void aboutFromTheHelpMenuOpensADialogThatClosingHidesAndNeverKeepsTheProgramRunning() {
-        WindowHarness harness;
+        WindowHarness harness({.pastSplash = false});
         QMenu* help = harness.window().menuBar()->actions().front()->menu();
         QCOMPARE(help->title(), QStringLiteral("Help"));
         QAction* about = help->actions().front();
@@ -239,9 +239,8 @@ private Q_SLOTS:
     // watcher, About) never runs against a destroyed window.
     void nothingRunsAfterTheWindowIsDestroyed() {
         for (const bool onSurface : {false, true}) {
-            WindowHarness harness;
+            WindowHarness harness({.pastSplash = onSurface});
             if (onSurface) {
-                harness.passSplash();
                 harness.content().toggleLink(0);
                 harness.content().toggleLink(1);
                 harness.content().editSlider(0, 0, 5000);
@@ -259,7 +258,6 @@ private Q_SLOTS:
 
     void mouseDragSendsEveryPositionAndTheTipShowsTheNumberSent() {
         WindowHarness harness;
-        harness.passSplash();
         QSlider* decayA = harness.slider(3); // NRPN 4
         const QPoint start = handleCentre(decayA);
         QTest::mousePress(decayA, Qt::LeftButton, {}, start);
@@ -277,7 +275,6 @@ private Q_SLOTS:
 
     void groupBarsLinkInTheirColourAndEveryKeyboardStepIsCopiedOnceToTheLinkedGroup() {
         WindowHarness harness;
-        harness.passSplash();
         const QColor linked = surface::LinkButtonView::kLinkedColour;
         auto* bar = harness.find<QPushButton>(QStringLiteral("linkButton.0"));
         const auto shows = [bar](const char* text, const QColor& colour, const QColor& absent) {
@@ -329,7 +326,6 @@ private Q_SLOTS:
             },
         };
         WindowHarness harness;
-        harness.passSplash();
         std::size_t turns = 0;
         for (const Switch& expected : switches) {
             // The header's switch, or the copy on the page shown.
@@ -357,7 +353,6 @@ private Q_SLOTS:
 
     void ctrlTabTurnsThePageRoundTheEndsEvenFromACameraMenuThatWasOpenedAndClosed() {
         WindowHarness harness;
-        harness.passSplash();
         harness.window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&harness.window()));
         harness.selectTab(kGestureTab);
@@ -381,7 +376,6 @@ private Q_SLOTS:
 
     void regenButtonKeepsItsLabelAndItsYellowHighlightEndsPointThreeSecondsAfterTheFirstOfTwoPresses() {
         WindowHarness harness;
-        harness.passSplash();
         auto* regen = harness.page(0).findChild<vantor::modes::RegenButtonView*>(QStringLiteral("modeSwitch.regen"));
         const QPoint inside(regen->width() / 4, regen->height() / 2);
         const auto lit = [&] { return regen->grab().toImage().pixelColor(inside) == QColor(Qt::yellow); };
@@ -403,7 +397,6 @@ private Q_SLOTS:
 
     void utilitySlidersSendOneHundredSevenToOneHundredTenAndItsButtonsTheNextThree() {
         WindowHarness harness;
-        harness.passSplash();
         harness.selectTab(kUtilityTab);
         for (int position = 0; position < 4; ++position) {
             harness.find<QSlider>(QStringLiteral("utilitySlider.%1").arg(position))->setValue(16383);
@@ -422,7 +415,6 @@ private Q_SLOTS:
     // Their names, as a screen reader hears them, are the accessibility test's.
     void tabVisitsEveryControlOfEveryPageInReadingOrder() {
         WindowHarness harness;
-        harness.passSplash();
         harness.window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&harness.window()));
         for (const int tag : {0, 1, 2, 3, 4, kGestureTab, kUtilityTab}) {
@@ -449,7 +441,6 @@ private Q_SLOTS:
         // Truncated (8191.5, 4095.75); a wide pinch of 1.2 stays at full scale instead of wrapping to 3275.
         const std::pair<double, int> changes[] = {{1.0, 16383}, {0.5, 8191}, {0.25, 4095}, {1.2, 16383}, {-0.1, 0}};
         WindowHarness harness;
-        harness.passSplash();
         for (const auto& [value, sent] : changes) {
             harness.cameraManager().setSliderValue(3, value); // the pinch row, parameter 8
             QCOMPARE(harness.takeNrpns(), (Sent{{0, 8, sent}}));
@@ -471,7 +462,6 @@ private Q_SLOTS:
 
     void handLeavingSendsZeroOnceForEveryRowThatWasNotZero() {
         WindowHarness harness;
-        harness.passSplash();
         harness.selectTab(kGestureTab);
         // The thumb at the bottom edge: row 0 stays 0.
         deliver(harness, testing::makeHand({.thumbY = 0.0, .indexY = 0.6, .middleY = 0.8, .pinch = 0.6}));
@@ -482,7 +472,6 @@ private Q_SLOTS:
 
     void cameraRunsWhileItsTabIsShownAndRowSlidersSendEachPositionWithItOff() {
         WindowHarness harness;
-        harness.passSplash();
         QVERIFY(!harness.session->isRunning()); // built, not started
         harness.selectTab(kGestureTab);
         QVERIFY(harness.session->isRunning());
@@ -504,7 +493,6 @@ private Q_SLOTS:
 
     void areaDrawsEveryJointAsARedDotWithYUp() {
         WindowHarness harness;
-        harness.passSplash();
         harness.selectTab(kGestureTab);
         deliver(harness, testing::handWith({{HandJoint::Wrist, {0.5, 0.75, 0.9f}},
                                             {HandJoint::ThumbTip, {0.2, 0.5, 0.9f}},
@@ -537,7 +525,6 @@ private Q_SLOTS:
         QFETCH(bool, pulledOut);
         QFETCH(QString, notice);
         WindowHarness harness(setup);
-        harness.passSplash();
         harness.selectTab(kGestureTab);
         if (pulledOut) harness.session->loseCamera();
         harness.drain();
