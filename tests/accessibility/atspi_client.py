@@ -77,30 +77,25 @@ def act(node, action):
     node.do_action(names.index(action))
 
 
-class Monitor:
-    """The NRPNs the stand-in synthesizer printed, one at a time."""
-
-    def __init__(self, path):
-        self.file = open(path, encoding="utf-8")
-
-    def next(self):
-        while True:
-            line = wait_for("an NRPN at the monitor", self.file.readline, 30)
-            match = NRPN.match(line.rstrip("\n"))
-            if match:
-                return int(match[1]), match[2], int(match[3])
-            if not line.startswith("listening:"):
-                raise Failure("the monitor printed " + line)
-
-    def expect(self, parameter, value):
-        got = self.next()[::2]
-        if got != (parameter, value):
-            raise Failure(f"expected NRPN {parameter} = {value}, the monitor got {got}")
-
-
 def check(condition, message):
     if not condition:
         raise Failure(message)
+
+
+def nrpns(path):
+    """The NRPNs the stand-in synthesizer prints, one at a time: (parameter, label, value)."""
+    with open(path, encoding="utf-8") as printed:
+        while True:
+            line = wait_for("an NRPN at the monitor", printed.readline, 30)
+            match = NRPN.match(line.rstrip("\n"))
+            check(match or line.startswith("listening:"), "the monitor printed " + line)
+            if match:
+                yield int(match[1]), match[2], int(match[3])
+
+
+def expect(monitor, parameter, value):
+    got = next(monitor)[::2]
+    check(got == (parameter, value), f"expected NRPN {parameter} = {value}, the monitor got {got}")
 
 
 def check_every_slider_offers_its_number(app):
@@ -139,22 +134,22 @@ def check_acting_sends(app, monitor):
     decay = named(app, "decay A", Role.SLIDER)  # NRPN 4
     for value, sent in ((5000, 5000), (20000, 16383), (-7, 0)):
         decay.set_current_value(value)
-        monitor.expect(4, sent)
+        expect(monitor, 4, sent)
         check(decay.get_current_value() == sent, f"decay A reads {decay.get_current_value()} after {value}")
 
     pulse = named(app, "pulse disabled", Role.CHECK_BOX)
     act(pulse, "Toggle")
     wait_for("the label 'pulse enabled'", lambda: pulse.clear_cache() or pulse.get_name() == "pulse enabled")
     check(pulse.get_state_set().contains(Atspi.StateType.CHECKED), "the pulse switch is not checked")
-    monitor.expect(135, 135)
+    expect(monitor, 135, 135)
 
     # The dice's first two NRPNs are the regen switches: a second 135 before them is one send too many.
     act(named(app, "dice", Role.PUSH_BUTTON), "Press")
-    regen, regen2 = monitor.next(), monitor.next()
+    regen, regen2 = next(monitor), next(monitor)
     check(regen[0] in (136, 137) and regen2[0] in (138, 139), f"the dice began with {regen}, {regen2}")
     rolled = {}
     for number in range(1, 44):
-        parameter, label, value = monitor.next()
+        parameter, label, value = next(monitor)
         check(parameter == number, f"the dice sent NRPN {parameter} where {number} was due")
         rolled[label] = value
     on_screen = {s.get_name(): s for s in controls(app, showing_only=False, role=Role.SLIDER)}
@@ -165,7 +160,7 @@ def check_acting_sends(app, monitor):
 
 
 def main(monitor_output, program_output):
-    monitor = Monitor(monitor_output)
+    monitor = nrpns(monitor_output)
     desktop = Atspi.get_desktop(0)
     app = wait_for("the program on the bus", lambda: next(
         (a for a in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count()))

@@ -54,10 +54,12 @@ struct Setup {
     bool destination = true; // "vantor*2" is there from the start
     bool camera = true;
     bool handModels = true;
+    bool pastSplash = true; // on the surface, its one lookup done
 };
 
-// The real main window over fakes, shown on its splash. The main queue runs
-// only when a test drains it; its clock moves only when a test advances it.
+// The real main window over fakes, shown past its splash unless a test asks
+// to stay on it. The main queue runs only when a test drains it; its clock
+// moves only when a test advances it.
 class WindowHarness {
 public:
     explicit WindowHarness(Setup setup = {}) {
@@ -74,6 +76,7 @@ public:
         window_ = std::make_unique<MainWindow>(vantor::app::WindowSeams{midi, queue, console, random, makeCamera});
         window_->show();
         QApplication::processEvents();
+        if (setup.pastSplash) advance(MainWindow::kSplashTime);
     }
 
     // Moves the queue's clock, runs every ready task and lets Qt handle what they caused.
@@ -83,7 +86,6 @@ public:
         QApplication::processEvents();
     }
     void drain() { advance(0ms); }
-    void passSplash() { advance(MainWindow::kSplashTime); }
     void destroyWindow() { window_.reset(); }
 
     MainWindow& window() { return *window_; }
@@ -179,31 +181,30 @@ class WindowTest : public QObject {
 
 private Q_SLOTS:
     void splashStaysOnePointFiveSecondsWithoutMidiThenTheSurfaceLooksUpOnce() {
-        WindowHarness harness({.destination = false});
+        WindowHarness harness({.destination = false, .pastSplash = false});
         const QSize splashSize = harness.window().size();
         harness.advance(1000ms);
         harness.midi.addDestination("vantor*2"); // attached during the splash: found
         harness.advance(499ms);
         QVERIFY(!harness.window().contentView());
         QCOMPARE(harness.midi.enumerationCount(), 0u);
-        QVERIFY(harness.midi.clientNames().empty());
         harness.advance(1ms);
         QCOMPARE(harness.find<QLabel>(QStringLiteral("statusLine"))->text(), QStringLiteral("vantor*2"));
         QCOMPARE(harness.window().size(), splashSize); // opened at the surface's size
         QCOMPARE(harness.window().size(), harness.window().sizeHint());
         harness.advance(10s);
         QCOMPARE(harness.midi.enumerationCount(), 1u);
-        QCOMPARE(harness.midi.clientNames(), std::vector<std::string>{"MidiClient"});
-        QCOMPARE(harness.midi.portNames(), std::vector<std::string>{"OutPort"});
     }
 
     void statusHeaderNamesTheDestinationAndRendersNotConnectedOnceItIsLost() {
         WindowHarness absent({.destination = false});
-        absent.passSplash();
         auto* absentStatus = absent.find<QLabel>(QStringLiteral("statusLine"));
         QCOMPARE(absentStatus->text(), QStringLiteral("Not Connected"));
+        // Without it a camera row prints its line once per change and sends nothing.
+        for (const double value : {0.9, 0.9, 0.5}) absent.cameraManager().setSliderValue(0, value);
+        QCOMPARE(absent.console.lines(), std::vector<std::string>(2, "MIDI destination endpoint not connected."));
+        QVERIFY(absent.midi.sends().empty());
         WindowHarness harness;
-        harness.passSplash();
         auto* status = harness.find<QLabel>(QStringLiteral("statusLine"));
         QCOMPARE(status->text(), QStringLiteral("vantor*2"));
         QVERIFY(status->grab().toImage() != absentStatus->grab().toImage());
@@ -213,8 +214,9 @@ private Q_SLOTS:
         QCOMPARE(status->grab().toImage(), absentStatus->grab().toImage());
     }
 
-    void aboutFromTheHelpMenuOpensOneWindowThatIsReusedAndNeverKeepsTheProgramRunning() {
-        WindowHarness harness;
+    // That choosing it again shows the same window is the desktop test's.
+    void aboutFromTheHelpMenuOpensADialogThatClosingHidesAndNeverKeepsTheProgramRunning() {
+        WindowHarness harness({.pastSplash = false});
         QMenu* help = harness.window().menuBar()->actions().front()->menu();
         QCOMPARE(help->title(), QStringLiteral("Help"));
         QAction* about = help->actions().front();
@@ -231,19 +233,14 @@ private Q_SLOTS:
                  Qt::WindowCloseButtonHint);
         QVERIFY(first->close());
         QVERIFY(first && !first->isVisible()); // hidden, not destroyed
-        about->trigger();
-        harness.drain();
-        QCOMPARE(harness.window().aboutWindow(), first.data());
-        QVERIFY(first->isVisible());
     }
 
     // Whatever is pending (the splash, link copies, the regen reset, a
     // watcher, About) never runs against a destroyed window.
     void nothingRunsAfterTheWindowIsDestroyed() {
         for (const bool onSurface : {false, true}) {
-            WindowHarness harness;
+            WindowHarness harness({.pastSplash = onSurface});
             if (onSurface) {
-                harness.passSplash();
                 harness.content().toggleLink(0);
                 harness.content().toggleLink(1);
                 harness.content().editSlider(0, 0, 5000);
@@ -261,7 +258,6 @@ private Q_SLOTS:
 
     void mouseDragSendsEveryPositionAndTheTipShowsTheNumberSent() {
         WindowHarness harness;
-        harness.passSplash();
         QSlider* decayA = harness.slider(3); // NRPN 4
         const QPoint start = handleCentre(decayA);
         QTest::mousePress(decayA, Qt::LeftButton, {}, start);
@@ -279,7 +275,6 @@ private Q_SLOTS:
 
     void groupBarsLinkInTheirColourAndEveryKeyboardStepIsCopiedOnceToTheLinkedGroup() {
         WindowHarness harness;
-        harness.passSplash();
         const QColor linked = surface::LinkButtonView::kLinkedColour;
         auto* bar = harness.find<QPushButton>(QStringLiteral("linkButton.0"));
         const auto shows = [bar](const char* text, const QColor& colour, const QColor& absent) {
@@ -299,9 +294,8 @@ private Q_SLOTS:
         QVERIFY(harness.takeNrpns().empty());
 
         QSlider* source = harness.slider(1); // NRPN 2; its linked copy is slider 7, NRPN 8
-        const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Right, 1},  {Qt::Key_Up, 2},       {Qt::Key_PageUp, 1026},
-                                                 {Qt::Key_Left, 1025}, {Qt::Key_PageDown, 1}, {Qt::Key_Down, 0},
-                                                 {Qt::Key_End, 16383}, {Qt::Key_Home, 0}};
+        const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Up, 1},        {Qt::Key_PageUp, 1025}, {Qt::Key_Left, 1024},
+                                                 {Qt::Key_PageDown, 0}, {Qt::Key_End, 16383},   {Qt::Key_Home, 0}};
         for (const auto& [key, value] : steps) {
             QTest::keyClick(source, key);
             QCOMPARE(harness.takeNrpns(), (Sent{{0, 2, value}}));
@@ -314,18 +308,6 @@ private Q_SLOTS:
         QVERIFY(shows("Group", Qt::white, linked));
     }
 
-    void diceRollSendsFortyFiveNrpnsAndEverySliderShowsItsRolledValueTruncated() {
-        WindowHarness harness;
-        harness.passSplash();
-        for (std::uint64_t word = 1; word <= 37; ++word) harness.random.push(word << 45); // word / 256 of full scale
-        QTest::mouseClick(harness.find<QPushButton>(QStringLiteral("diceButton")), Qt::LeftButton);
-        harness.drain();
-        QCOMPARE(harness.takeNrpns().size(), 45u); // the two regen switches, then the 43 sliders
-        for (std::size_t index = 0; index < 43; ++index) {
-            QCOMPARE(harness.slider(int(index))->value(), int(harness.content().sliderValues()[index]));
-        }
-    }
-
     void everyModeSwitchFlipsItsLabelOnEveryPageAndEachChangeSendsOnce() {
         struct Switch { QString key, offLabel, onLabel; int onNumber, offNumber; };
         const Switch switches[] = {{"voice", "Voice allocation A", "Voice allocation B", 130, 131},
@@ -334,7 +316,7 @@ private Q_SLOTS:
                                    {"regen2", "algorithm mode A", "algorithm mode B", 138, 139},
                                    {"midimode", "channel assign off", " channel assign on", 140, 141},
                                    {"complexity", "complexity off", " complexity on", 104, 105}};
-        // Every way of turning a switch takes the same path; each switch is turned two of the four ways.
+        // Every way of turning a switch takes the same path; an assistive tool's emits no click.
         const std::function<void(QCheckBox*)> ways[] = {
             [](QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2)); },
             [](QCheckBox* box) { QTest::keyClick(box, Qt::Key_Space); },
@@ -342,10 +324,8 @@ private Q_SLOTS:
                 QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(box)->actionInterface();
                 actions->doAction(QAccessibleActionInterface::toggleAction());
             },
-            [](QCheckBox* box) { box->setChecked(!box->isChecked()); },
         };
         WindowHarness harness;
-        harness.passSplash();
         std::size_t turns = 0;
         for (const Switch& expected : switches) {
             // The header's switch, or the copy on the page shown.
@@ -373,7 +353,6 @@ private Q_SLOTS:
 
     void ctrlTabTurnsThePageRoundTheEndsEvenFromACameraMenuThatWasOpenedAndClosed() {
         WindowHarness harness;
-        harness.passSplash();
         harness.window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&harness.window()));
         harness.selectTab(kGestureTab);
@@ -397,7 +376,6 @@ private Q_SLOTS:
 
     void regenButtonKeepsItsLabelAndItsYellowHighlightEndsPointThreeSecondsAfterTheFirstOfTwoPresses() {
         WindowHarness harness;
-        harness.passSplash();
         auto* regen = harness.page(0).findChild<vantor::modes::RegenButtonView*>(QStringLiteral("modeSwitch.regen"));
         const QPoint inside(regen->width() / 4, regen->height() / 2);
         const auto lit = [&] { return regen->grab().toImage().pixelColor(inside) == QColor(Qt::yellow); };
@@ -419,7 +397,6 @@ private Q_SLOTS:
 
     void utilitySlidersSendOneHundredSevenToOneHundredTenAndItsButtonsTheNextThree() {
         WindowHarness harness;
-        harness.passSplash();
         harness.selectTab(kUtilityTab);
         for (int position = 0; position < 4; ++position) {
             harness.find<QSlider>(QStringLiteral("utilitySlider.%1").arg(position))->setValue(16383);
@@ -435,9 +412,9 @@ private Q_SLOTS:
         QCOMPARE(harness.random.drawn(), 0u); // "dice modulators" is not the dice
     }
 
-    void tabVisitsEveryControlOfEveryPageInReadingOrderAndEachHasItsName() {
+    // Their names, as a screen reader hears them, are the accessibility test's.
+    void tabVisitsEveryControlOfEveryPageInReadingOrder() {
         WindowHarness harness;
-        harness.passSplash();
         harness.window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&harness.window()));
         for (const int tag : {0, 1, 2, 3, 4, kGestureTab, kUtilityTab}) {
@@ -451,12 +428,6 @@ private Q_SLOTS:
             }
             stops.front()->setFocus();
             for (QWidget* stop : stops) {
-                const QString name = QAccessible::queryAccessibleInterface(stop)->text(QAccessible::Name);
-                QVERIFY2(!name.isEmpty(), qPrintable(stop->objectName()));
-                if (auto* button = qobject_cast<QAbstractButton*>(stop)) QCOMPARE(name, button->text());
-                for (QLabel* caption : harness.window().findChildren<QLabel*>()) {
-                    if (caption->buddy() == stop && qobject_cast<QSlider*>(stop)) QCOMPARE(name, caption->text());
-                }
                 QVERIFY2(QApplication::focusWidget() == stop, qPrintable(stop->objectName() + " is not next"));
                 QTest::keyClick(stop, Qt::Key_Tab);
             }
@@ -470,7 +441,6 @@ private Q_SLOTS:
         // Truncated (8191.5, 4095.75); a wide pinch of 1.2 stays at full scale instead of wrapping to 3275.
         const std::pair<double, int> changes[] = {{1.0, 16383}, {0.5, 8191}, {0.25, 4095}, {1.2, 16383}, {-0.1, 0}};
         WindowHarness harness;
-        harness.passSplash();
         for (const auto& [value, sent] : changes) {
             harness.cameraManager().setSliderValue(3, value); // the pinch row, parameter 8
             QCOMPARE(harness.takeNrpns(), (Sent{{0, 8, sent}}));
@@ -492,7 +462,6 @@ private Q_SLOTS:
 
     void handLeavingSendsZeroOnceForEveryRowThatWasNotZero() {
         WindowHarness harness;
-        harness.passSplash();
         harness.selectTab(kGestureTab);
         // The thumb at the bottom edge: row 0 stays 0.
         deliver(harness, testing::makeHand({.thumbY = 0.0, .indexY = 0.6, .middleY = 0.8, .pinch = 0.6}));
@@ -503,7 +472,6 @@ private Q_SLOTS:
 
     void cameraRunsWhileItsTabIsShownAndRowSlidersSendEachPositionWithItOff() {
         WindowHarness harness;
-        harness.passSplash();
         QVERIFY(!harness.session->isRunning()); // built, not started
         harness.selectTab(kGestureTab);
         QVERIFY(harness.session->isRunning());
@@ -519,25 +487,12 @@ private Q_SLOTS:
         QVERIFY(!harness.session->isRunning());
 
         auto* middle = harness.find<QSlider>(QStringLiteral("cameraRow.2.slider")); // NRPN 6
-        for (int position = 1; position <= 16383; ++position) middle->setValue(position);
-        const Sent sent = harness.takeNrpns();
-        QCOMPARE(sent.size(), 16383u);
-        for (int position = 1; position <= 16383; ++position) QCOMPARE(sent[std::size_t(position) - 1].value, position);
-    }
-
-    void withoutDestinationEveryChangePrintsOneLineAndNothingIsSent() {
-        WindowHarness harness({.destination = false});
-        harness.passSplash();
-        harness.cameraManager().setSliderValue(0, 0.9);
-        harness.cameraManager().setSliderValue(0, 0.9);
-        harness.cameraManager().setSliderValue(1, 0.5);
-        QCOMPARE(harness.console.lines(), std::vector<std::string>(2, "MIDI destination endpoint not connected."));
-        QVERIFY(harness.midi.sends().empty());
+        for (const int position : {1, 2, 3, 16383}) middle->setValue(position);
+        QCOMPARE(harness.takeNrpns(), (Sent{{0, 6, 1}, {0, 6, 2}, {0, 6, 3}, {0, 6, 16383}}));
     }
 
     void areaDrawsEveryJointAsARedDotWithYUp() {
         WindowHarness harness;
-        harness.passSplash();
         harness.selectTab(kGestureTab);
         deliver(harness, testing::handWith({{HandJoint::Wrist, {0.5, 0.75, 0.9f}},
                                             {HandJoint::ThumbTip, {0.2, 0.5, 0.9f}},
@@ -560,6 +515,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("notice");
         QTest::newRow("camera and hand models: nothing") << Setup{} << false << QString();
         QTest::newRow("no camera") << Setup{.camera = false} << false << "No camera found";
+        QTest::newRow("neither camera nor hand models")
+            << Setup{.camera = false, .handModels = false} << false << "No camera found";
         QTest::newRow("no hand models") << Setup{.handModels = false} << false << "Hand tracking unavailable";
         QTest::newRow("camera pulled out") << Setup{} << true << "Camera disconnected";
     }
@@ -568,7 +525,6 @@ private Q_SLOTS:
         QFETCH(bool, pulledOut);
         QFETCH(QString, notice);
         WindowHarness harness(setup);
-        harness.passSplash();
         harness.selectTab(kGestureTab);
         if (pulledOut) harness.session->loseCamera();
         harness.drain();

@@ -135,14 +135,7 @@ TEST_F(CameraTest, PostsAtMostOneTaskPerPictureAndNoneButTheErrorLineForAMissing
 
 std::unique_ptr<HandPoseDetector> noModels() { return std::make_unique<NoHandDetector>(); }
 
-// Camera, models present and the picture with its notice are the window's tests; these are the rankings.
-TEST_F(CameraTest, WithNeitherCameraNorHandModelsTheMissingCameraIsTold) {
-    build(noModels(), /*hasCamera=*/false);
-    picture();
-    EXPECT_EQ(manager->notice(), CameraNotice::NoCamera);
-    EXPECT_TRUE(told.empty());
-}
-
+// Which notice outranks which, and its picture, are the window's tests; these are the changes told.
 TEST_F(CameraTest, HandModelsFoundUnreadableWhenTheFirstPictureComesAreToldOnce) {
     build(std::make_unique<DeferredHandPoseDetector>([] { return std::unique_ptr<HandPoseDetector>(); }));
     EXPECT_EQ(manager->notice(), CameraNotice::None);

@@ -110,11 +110,6 @@ TEST_F(Surface, ALinkedCopyLandsOnTheSamePositionOfEveryOtherLinkedGroupWhenTheM
     view->editUtilitySlider(3, 3.0); // unchanged: not sent
     EXPECT_EQ(queue.runAll(), 0u) << "unlinked sliders and the utility tab never copy";
     EXPECT_EQ(sent(), (Messages{nrpn(13, 42), nrpn(110, 3)}));
-
-    view->editSlider(1, 8, 1.0);
-    view.reset();
-    EXPECT_EQ(queue.runAll(), 3u);
-    EXPECT_EQ(sent().size(), 3u) << "copies left queued by a surface that is gone do nothing";
 }
 
 TEST_F(Surface, ASwitchIsAnnouncedOnlyIfOnScreenAndStillChangedWhenTheAnnouncementRuns) {

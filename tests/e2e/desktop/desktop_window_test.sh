@@ -162,16 +162,12 @@ for step in Prior Prior Prior End; do # to 1024, 2048, 3072, 16383
   previous=$tip
 done
 echo "tip's top left: ${tips[*]}"
-read -r x1 y1 <<<"${tips[0]}"
-read -r x2 y2 <<<"${tips[1]}"
-read -r x3 y3 <<<"${tips[2]}"
-read -r xe ye <<<"${tips[3]}"
+read -r x1 y1 x2 y2 x3 y3 xe ye <<<"${tips[*]}"
 [ "$y1 $y2 $y3" = "$ye $ye $ye" ] || fail "the tip left the slider's line"
 # The handle moves by the same distance for each step of 1024, and by 13
 # such steps from 3072 to the end.
-step=$(awk -v a="$x1" -v c="$x3" 'BEGIN { print (c - a) / 2 }')
-awk -v a="$x1" -v b="$x2" -v c="$x3" -v e="$xe" -v s="$step" 'BEGIN {
-  d = e - c - 13 * s; exit !(s >= 5 && b - a > s - 1.5 && b - a < s + 1.5 && d > -8 && d < 8) }' ||
+awk -v a="$x1" -v b="$x2" -v c="$x3" -v e="$xe" 'BEGIN { s = (c - a) / 2; d = e - c - 13 * s
+  exit !(s >= 5 && b - a > s - 1.5 && b - a < s + 1.5 && d > -8 && d < 8) }' ||
   fail "the tip does not follow the handle"
 
 open_about() { key Alt_L; key Return; key Return; }
