@@ -49,26 +49,21 @@ if [[ ! -s $initramfs ]]; then
   mkdir -p "$tree"/{bin,dev,proc,sys,mnt/root,modules}
   cp "$busybox" "$tree/bin/busybox"
   ln -s busybox "$tree/bin/sh"
-  # modules.dep lists each module's dependencies, the deepest last.
-  order=()
-  for wanted in virtio_pci 9pnet_virtio 9p; do
-    line=$(grep -E "(^|/)$wanted\.ko(\.[a-z]+)?:" "$moddir/modules.dep") || fail "$wanted.ko not in $moddir"
-    read -r -a parts <<<"${line/:/ }"
-    for ((i = ${#parts[@]} - 1; i >= 1; i--)); do order+=("${parts[i]}"); done
-    order+=("${parts[0]}")
-  done
+  # modprobe names each module after the ones it needs (builtin ones need nothing).
+  deps=$(PATH=$PATH:/usr/sbin:/sbin modprobe -a -S "$version" --show-depends virtio_pci 9pnet_virtio 9p) ||
+    fail "virtio_pci, 9pnet_virtio or 9p is not in $moddir"
   : >"$tree/modules/order"
-  for path in "${order[@]}"; do
+  while read -r verb path _; do
     name=$(basename "$path")
     name=${name%%.ko*}.ko
-    [[ -e $tree/modules/$name ]] && continue
+    [[ $verb == insmod && ! -e $tree/modules/$name ]] || continue
     case "$path" in
-      *.xz) xz -dc "$moddir/$path" >"$tree/modules/$name" ;;
-      *.zst) zstd -qdc "$moddir/$path" >"$tree/modules/$name" ;;
-      *) cp "$moddir/$path" "$tree/modules/$name" ;;
+      *.xz) xz -dc "$path" >"$tree/modules/$name" ;;
+      *.zst) zstd -qdc "$path" >"$tree/modules/$name" ;;
+      *) cp "$path" "$tree/modules/$name" ;;
     esac
     echo "$name" >>"$tree/modules/order"
-  done
+  done <<<"$deps"
   cat >"$tree/init" <<'EOF'
 #!/bin/sh
 export PATH=/bin
