@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs one command on Debian's own kernel in a QEMU guest and exits with the
 # command's exit status. The guest sees this machine's root file system
-# read-only (virtio-9p), a fresh tmpfs on /tmp, and a second share at
+# read-only (virtio-9p), a fresh tmpfs on /tmp (with the folders of the
+# host's /tmp that the job needs bound into it), and a second share at
 # /tmp/results where it leaves the status; so it runs the binaries just
 # built, with the kernel's real drivers behind /dev/snd and /dev/video*.
 #
@@ -42,7 +43,7 @@ work=$(cd "$work" && pwd)
 
 # The initramfs: busybox, the modules that reach the shares, and /init.
 # Built once per kernel version.
-initramfs=$work/initramfs-$version.cpio.gz
+initramfs=$work/initramfs-$version-$(sha1sum <"$0" | cut -c1-8).cpio.gz
 if [[ ! -s $initramfs ]]; then
   tree=$(mktemp -d "$work/initramfs.XXXXXX")
   trap 'rm -rf "$tree"' EXIT
@@ -77,9 +78,18 @@ if busybox mount -t 9p -o ro,$opts hostroot $root; then
   busybox mount -t proc proc $root/proc
   busybox mount -t sysfs sys $root/sys
   busybox mount -t devtmpfs dev $root/dev
+  busybox mkdir -p /mnt/hosttmp /mnt/results
+  busybox mount -o bind $root/tmp /mnt/hosttmp
+  busybox mount -t 9p -o $opts results /mnt/results
   busybox mount -t tmpfs -o mode=1777 tmp $root/tmp
+  # The host's folders under /tmp that the job needs (a checkout there, say)
+  # come back through the fresh tmpfs.
+  for dir in $(busybox cat /mnt/results/binds); do
+    busybox mkdir -p $root$dir
+    busybox mount -o bind /mnt/hosttmp${dir#/tmp} $root$dir
+  done
   busybox mkdir -p $root/tmp/results
-  busybox mount -t 9p -o $opts results $root/tmp/results
+  busybox mount -o bind /mnt/results $root/tmp/results
   busybox chroot $root /bin/sh /tmp/results/job </dev/console >/dev/console 2>&1
   echo $? >$root/tmp/results/status
   busybox umount $root/tmp/results
@@ -108,6 +118,13 @@ trap 'rm -rf "$results"' EXIT
   printf '%q ' "$@"
   echo
 } >"$results/job"
+# The guest's /tmp is a tmpfs of its own: folders of the host's /tmp that the
+# job uses (the source and build trees, the programs) are bound into it.
+for dir in "$(cd "$(dirname "$0")/../.." && pwd)" "$PWD" "$@"; do
+  [[ $dir == /* && -e $dir ]] || continue
+  [[ -d $dir ]] || dir=$(dirname "$dir")
+  if [[ $dir == /tmp/* ]]; then echo "$dir"; fi
+done | sort -u >"$results/binds"
 
 # KVM only where the processor offers virtualisation; TCG everywhere else
 # (a stock kernel does not boot on a /dev/kvm without vmx or svm).
