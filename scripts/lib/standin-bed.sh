@@ -1,6 +1,6 @@
-# A private virtual X display and a private JACK server with vantor2-monitor
-# standing in for the synthesizer, for scripts/screenshot and the
-# accessibility test. Source it; call bed_stop on exit, which stops exactly
+# A private virtual X display, the accessibility bus, and a private JACK
+# server with vantor2-monitor standing in for the synthesizer, for
+# scripts/screenshot and the tests that drive the real program. Source it; call bed_stop on exit, which stops exactly
 # what these functions started, last first.
 # Every wait polls for a state; the limits only keep a broken run from
 # hanging and are generous for a loaded machine.
@@ -24,6 +24,26 @@ bed_start_display() {
   for _ in $(seq 600); do [ -s "$1/display" ] && break; sleep 0.1; done
   [ -s "$1/display" ] || return 1
   export DISPLAY=":$(cat "$1/display")"
+}
+
+# Starts the AT-SPI bus of the D-Bus session this runs in (dbus-run-session),
+# with its socket in a private XDG_RUNTIME_DIR under WORK_DIR, so that runs
+# side by side (or a desktop's own bus) do not meet.
+# Usage: bed_start_accessibility_bus WORK_DIR
+bed_start_accessibility_bus() {
+  export XDG_RUNTIME_DIR="$1/runtime"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+  /usr/libexec/at-spi-bus-launcher --launch-immediately &
+  bed_pids+=($!)
+  # Asked only once the launcher owns the name, so that D-Bus does not start a second one.
+  local _
+  for _ in $(seq 600); do _bed_accessibility_bus_up && return 0; sleep 0.1; done
+  return 1
+}
+_bed_accessibility_bus_up() {
+  dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+    string:org.a11y.Bus 2>/dev/null | grep -q "boolean true" &&
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1
 }
 
 # Starts a JACK server named NAME (dummy driver, exported as

@@ -21,9 +21,10 @@ void MidiManager::findDestination(std::string_view name) {
         const DestinationNames names = service_.destinationNames(*endpoint);
         for (const auto& candidate : {names.port, names.client}) {
             if (candidate && *candidate == name) {
+                // One that cannot be reached is no destination; the service said why.
+                if (!service_.prepareRoute(outPort_, *endpoint)) return;
                 connectedDeviceName_ = *candidate;
                 connectedEndpoint_ = *endpoint;
-                service_.prepareRoute(outPort_, *endpoint);
                 return;
             }
         }

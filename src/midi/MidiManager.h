@@ -27,7 +27,9 @@ public:
     MidiManager& operator=(const MidiManager&) = delete;
 
     // Records the first destination, in enumeration order, whose port name or
-    // client name equals `name` exactly (whole text, case-sensitive).
+    // client name equals `name` exactly (whole text, case-sensitive), once the
+    // service has made the route to it; when the route cannot be made, the
+    // manager stays not connected.
     void findDestination(std::string_view name);
 
     // Sends the four Control Change messages of an NRPN to `destination`

@@ -49,12 +49,16 @@ public:
     virtual SendResult send(PortRef port, EndpointRef destination, std::span<const std::uint8_t> bytes) = 0;
 
     // Makes the route from `port` to `destination` ahead of the first send,
-    // where the service needs one (a JACK connection takes a while before it
-    // carries data), so that the user's first move is not the one that waits.
-    // A route that cannot be made is left for send() to report.
-    virtual void prepareRoute(PortRef port, EndpointRef destination) {
+    // where the service needs one: a hardware port on ALSA takes events only
+    // from a port connected to it, and a JACK connection takes a while before
+    // it carries data, so that the user's first move is not the one that
+    // waits. False when the destination cannot be reached at all (the service
+    // says why on standard error, unless it has simply gone); the caller then
+    // treats it as not connected.
+    virtual bool prepareRoute(PortRef port, EndpointRef destination) {
         static_cast<void>(port);
         static_cast<void>(destination);
+        return true;
     }
 
     // Told, on the main thread, of each destination that the service found

@@ -24,20 +24,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The bus launcher puts its socket under XDG_RUNTIME_DIR: one of our own, so
-# that runs side by side (or a desktop's own bus) do not meet.
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-/usr/libexec/at-spi-bus-launcher --launch-immediately &
-bed_pids+=($!)
-# Asked only once the launcher owns the name, so that D-Bus does not start a second one.
-bus_up() {
-  dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
-    string:org.a11y.Bus 2>/dev/null | grep -q "boolean true" &&
-    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1
-}
-for _ in $(seq 600); do bus_up && break; sleep 0.1; done
-bus_up || { echo "accessibility: the AT-SPI bus did not come up" >&2; exit 1; }
+bed_start_accessibility_bus "$work" || { echo "accessibility: the AT-SPI bus did not come up" >&2; exit 1; }
 bed_start_display "$work" 1280x1000x24 || { echo "accessibility: Xvfb did not start" >&2; exit 1; }
 bed_start_synth "$work" "vantor-a11y-$$" "$monitor" || { echo "accessibility: the monitor did not start" >&2; exit 1; }
 

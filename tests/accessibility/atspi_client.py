@@ -98,6 +98,16 @@ def expect(monitor, parameter, value):
     check(got == (parameter, value), f"expected NRPN {parameter} = {value}, the monitor got {got}")
 
 
+def the_program(seconds=60.0):
+    """The program on the bus, once its surface has replaced the splash."""
+    desktop = Atspi.get_desktop(0)
+    app = wait_for("the program on the bus", lambda: next(
+        (a for a in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count()))
+         if a is not None and a.get_name() == "vantor2"), None), seconds)
+    wait_for("the surface after the splash", lambda: named(app, "decay A", Role.SLIDER), seconds)
+    return app
+
+
 def check_every_slider_offers_its_number(app):
     sliders = controls(app, showing_only=False, role=Role.SLIDER)
     check(len(sliders) == SLIDER_COUNT, f"{len(sliders)} sliders, not {SLIDER_COUNT}")
@@ -161,11 +171,7 @@ def check_acting_sends(app, monitor):
 
 def main(monitor_output, program_output):
     monitor = nrpns(monitor_output)
-    desktop = Atspi.get_desktop(0)
-    app = wait_for("the program on the bus", lambda: next(
-        (a for a in (desktop.get_child_at_index(i) for i in range(desktop.get_child_count()))
-         if a is not None and a.get_name() == "vantor2"), None))
-    wait_for("the surface after the splash", lambda: named(app, "decay A", Role.SLIDER))
+    app = the_program()
     check_every_slider_offers_its_number(app)
     tabs = [tab.get_name() for tab in controls(app, role=Role.PAGE_TAB)]
     check(tabs == list(PAGES), f"the tabs are {tabs}")

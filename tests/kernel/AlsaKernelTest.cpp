@@ -1,9 +1,8 @@
 // The real AlsaMidiService and libasound against the kernel's sequencer
 // (snd-seq), with real receiving clients: run in a guest by guest_run.sh.
 
-#include "midi/MidiManager.h"
+#include "KernelMidiProgram.h"
 #include "midi/NrpnDecoder.h"
-#include "platform/alsa/AlsaMidiService.h"
 #include "support/ChildProcess.h"
 
 #include <alsa/asoundlib.h>
@@ -19,14 +18,12 @@
 namespace {
 
 using vantor::midi::decodeNrpns;
-using vantor::midi::MidiManager;
 using vantor::midi::NrpnMessage;
 using vantor::midi::SendResult;
-using vantor::platform::AlsaMidiService;
 using vantor::testing::ChildProcess;
-using namespace std::chrono_literals;
+using Program = vantor::testing::KernelMidiProgram;
 
-constexpr std::chrono::milliseconds kWait = 20s; // generous: the guest may run without KVM
+constexpr auto kWait = vantor::testing::kKernelWait;
 
 // A sequencer client with one writable port that records the controller
 // events reaching it as MIDI bytes.
@@ -68,32 +65,13 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
-// The program's side: the real service and a manager that counts what the
-// full queue refused.
-struct Program {
-    AlsaMidiService service;
-    MidiManager manager{service};
-    std::size_t lost = 0;
-    std::size_t disconnects = 0;
-    vantor::Signal<>::Connection onLost = manager.nrpnLost.connect([this] { ++lost; });
-    vantor::Signal<>::Connection onGone = manager.connectionLost.connect([this] { ++disconnects; });
-
-    void send(int parameter, int value) {
-        manager.sendNRPN(value, parameter, 0, manager.connectedEndpoint().value_or(0));
-    }
-    int connectedClient() const {
-        const auto endpoint = manager.connectedEndpoint();
-        return endpoint ? AlsaMidiService::addressOf(*endpoint)->client : -1;
-    }
-};
-
-// The kernel's count of events that found no cell in `client`'s input pool.
-int inputAllocFailures(int client) {
+// A figure the kernel keeps of `client`'s input pool: "Cells in use", "Alloc failures" (events that found no cell).
+int inputPool(int client, const std::string& figure) {
     std::stringstream text;
     text << std::ifstream("/proc/asound/seq/clients").rdbuf();
     const std::string all = text.str();
     std::smatch match;
-    const std::regex pattern("Client +" + std::to_string(client) + " :[^]*?Input pool :[^]*?Alloc failures +: (\\d+)");
+    const std::regex pattern("Client +" + std::to_string(client) + " :[^]*?Input pool :[^]*?" + figure + " +: (\\d+)");
     return std::regex_search(all, match, pattern) ? std::stoi(match[1]) : -1;
 }
 
@@ -158,12 +136,13 @@ TEST(KernelSequencer, StalledMonitorReportsTheQueueTheKernelDropped) {
     Program program;
     ASSERT_TRUE(program.manager.isConnected());
 
-    // Its pool of 2000 cells holds 500 NRPNs; 60 more are refused, each counted as the kernel counts it, and
-    // the destination stays.
+    // Its pool of 2000 cells holds 500 NRPNs once it has read the kernel's notice of our connection; 60 more
+    // are refused, each counted as the kernel counts it, and the destination stays.
+    ASSERT_TRUE(vantor::testing::waitUntil([&] { return inputPool(program.connectedClient(), "Cells in use") == 0; }));
     ASSERT_TRUE(monitor.pause());
     for (int i = 0; i < 560; ++i) program.send(1 + i % 43, i);
     EXPECT_EQ(program.lost, 60u);
-    EXPECT_EQ(inputAllocFailures(program.connectedClient()), 60);
+    EXPECT_EQ(inputPool(program.connectedClient(), "Alloc failures"), 60);
     EXPECT_TRUE(program.manager.isConnected());
     // The kernel then empties the full queue and says so at the monitor's next read; what comes after arrives.
     monitor.signal(SIGCONT);

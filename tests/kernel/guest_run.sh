@@ -78,6 +78,11 @@ if busybox mount -t 9p -o ro,$opts hostroot $root; then
   busybox mount -t proc proc $root/proc
   busybox mount -t sysfs sys $root/sys
   busybox mount -t devtmpfs dev $root/dev
+  # What a booted system has besides the device nodes: bash's process
+  # substitution needs /dev/fd, POSIX shared memory /dev/shm.
+  busybox ln -sf /proc/self/fd $root/dev/fd
+  busybox mkdir -p $root/dev/shm
+  busybox mount -t tmpfs -o mode=1777 shm $root/dev/shm
   busybox mkdir -p /mnt/hosttmp /mnt/results
   busybox mount -o bind $root/tmp /mnt/hosttmp
   busybox mount -t 9p -o $opts results /mnt/results

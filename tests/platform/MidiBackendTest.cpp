@@ -20,26 +20,40 @@ using midi::SendResult;
 constexpr unsigned kWritable = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
 constexpr int kOurClient = 130;
 
-// A sequencer whose clients and ports the test lays out, and whose errors it sets.
+// A sequencer whose clients and ports the test lays out, and whose errors it
+// sets. Its hardware ports, like the kernel's, refuse events with ENODEV
+// while nothing is connected to them.
 struct FakeSequencer final : alsa::Sequencer {
     struct State {
         std::vector<alsa::SequencerClientInfo> clients;
         std::map<int, std::vector<alsa::SequencerPortInfo>> ports;
+        std::vector<alsa::SequencerAddress> hardware, connected;
         std::vector<std::array<int, 5>> buffered, delivered; // to client, to port, channel, controller, value
         int outputError = 0;                                 // for the third event on, when not 0
         int drainError = 0;
+        int connectError = 0;
     };
     explicit FakeSequencer(State& laidOut) : state(laidOut) {}
     int clientId() const override { return kOurClient; }
     std::vector<alsa::SequencerClientInfo> clients() override { return state.clients; }
     std::vector<alsa::SequencerPortInfo> ports(int client) override { return state.ports[client]; }
     int createOutputPort(std::string_view) override { return 0; }
+    int connectTo(int, alsa::SequencerAddress to) override {
+        if (state.connectError == 0) state.connected.push_back(to);
+        return state.connectError;
+    }
     int outputControllerEvent(int, alsa::SequencerAddress to, alsa::ControllerEvent event) override {
         if (state.outputError != 0 && state.buffered.size() >= 2) return state.outputError;
         state.buffered.push_back({to.client, to.port, event.channel, event.controller, event.value});
         return 0;
     }
     int drainOutput() override {
+        for (const auto& event : state.buffered) {
+            const alsa::SequencerAddress to{event[0], event[1]};
+            if (std::ranges::count(state.hardware, to) != 0 && std::ranges::count(state.connected, to) == 0) {
+                return -ENODEV;
+            }
+        }
         if (state.drainError != 0) return state.drainError;
         state.delivered.insert(state.delivered.end(), state.buffered.begin(), state.buffered.end());
         state.buffered.clear();
@@ -55,6 +69,16 @@ protected:
                  std::optional<std::string> portName) {
         if (state.ports[client].empty()) state.clients.push_back({client, std::move(clientName)});
         state.ports[client].push_back({port, capability, std::move(portName)});
+    }
+
+    // What reached the sequencer, as NRPNs.
+    std::vector<midi::NrpnMessage> deliveredNrpns() const {
+        std::vector<std::uint8_t> bytes;
+        for (const auto& event : state.delivered) {
+            bytes.insert(bytes.end(), {static_cast<std::uint8_t>(0xB0 | event[2]), static_cast<std::uint8_t>(event[3]),
+                                       static_cast<std::uint8_t>(event[4])});
+        }
+        return midi::decodeNrpns(bytes);
     }
 
     FakeSequencer::State state;
@@ -80,6 +104,7 @@ TEST_F(AlsaService, ListsWritablePortsInOrderAndSendsTheSynthFoundByClientNameFo
     EXPECT_EQ(listing, (std::vector<std::string>{"first / USB keys", "vantor*2 MIDI 1 / USB keys", "- / -",
                                                  "vantor*2 MIDI 1 / vantor*2"}));
     ASSERT_EQ(manager.connectedDeviceName(), "vantor*2");
+    EXPECT_EQ(state.connected, (std::vector<alsa::SequencerAddress>{{24, 3}})) << "our port is connected to it";
 
     manager.sendNRPN(8197, 134, 2, *manager.connectedEndpoint());
     EXPECT_EQ(state.delivered, (std::vector<std::array<int, 5>>{
@@ -106,10 +131,64 @@ TEST_P(AlsaSendFailure, SaysWhyAndLeavesNothingBufferedForLater) {
 INSTANTIATE_TEST_SUITE_P(Errors, AlsaSendFailure, ::testing::Values(
     FailureCase{"noSuchPortWhileQueuing", true, -ENOENT, SendResult::DestinationGone},
     FailureCase{"unpluggedWhileDraining", false, -ENOENT, SendResult::DestinationGone},
-    FailureCase{"deviceClosedWhileDraining", false, -ENODEV, SendResult::DestinationGone},
+    FailureCase{"deviceClosingThoughConnectedAgain", false, -ENODEV, SendResult::DestinationGone},
     FailureCase{"ourClientCannotWrite", false, -ENXIO, SendResult::ServiceGone},
     FailureCase{"kernelPoolFull", false, -EAGAIN, SendResult::QueueFull},
     FailureCase{"otherError", true, -EINVAL, SendResult::DriverError}),
+    [](const auto& row) { return row.param.name; });
+
+// Another program may remove our connection (aconnect -d) while the synth
+// stays plugged in; its hardware port then refuses events until we connect
+// again.
+TEST_F(AlsaService, AHardwarePortWhoseConnectionWasRemovedIsConnectedAgainAndGetsTheWholeNrpn) {
+    addPort(24, "vantor*2", 0, kWritable, "vantor*2 MIDI 1");
+    state.hardware.push_back({24, 0});
+    midi::MidiManager manager(service);
+    manager.sendNRPN(300, 12, 0, *manager.connectedEndpoint());
+    state.connected.clear();
+    manager.sendNRPN(400, 13, 0, *manager.connectedEndpoint());
+    EXPECT_EQ(manager.lastSendResult(), SendResult::Sent);
+    EXPECT_TRUE(manager.isConnected());
+    EXPECT_EQ(deliveredNrpns(), (std::vector<midi::NrpnMessage>{{0, 12, 300}, {0, 13, 400}}));
+    EXPECT_EQ(state.delivered.size(), 8u) << "no part of an NRPN went out twice";
+}
+
+struct RefusalCase {
+    std::string name;
+    int error;
+    std::string printed;
+};
+class AlsaConnectRefusal : public AlsaService, public ::testing::WithParamInterface<RefusalCase> {};
+
+// Whether the connection is refused when the synth is found or when a send
+// must make it again, the synth counts as not connected from then on.
+TEST_P(AlsaConnectRefusal, LeavesTheSynthNotConnectedWithOneLineOnStandardErrorUnlessItIsGone) {
+    addPort(24, "vantor*2", 0, kWritable, "vantor*2 MIDI 1");
+    state.hardware.push_back({24, 0});
+    state.connectError = GetParam().error;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(midi::MidiManager(service).isConnected());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), GetParam().printed);
+
+    state.connectError = 0;
+    midi::MidiManager manager(service);
+    ASSERT_TRUE(manager.isConnected());
+    state.connected.clear();
+    state.connectError = GetParam().error;
+    ::testing::internal::CaptureStderr();
+    manager.sendNRPN(1, 1, 0, *manager.connectedEndpoint());
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), GetParam().printed);
+    EXPECT_EQ(manager.lastSendResult(), SendResult::DestinationGone);
+    EXPECT_FALSE(manager.isConnected());
+    EXPECT_TRUE(state.delivered.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Errors, AlsaConnectRefusal, ::testing::Values(
+    RefusalCase{"deviceHeldByAnotherProgram", -EAGAIN, "Cannot connect to the MIDI destination \"vantor*2\" "
+                "(ALSA port 24:0, \"vantor*2 MIDI 1\"): it is in use by another program\n"},
+    RefusalCase{"notPermitted", -EPERM, "Cannot connect to the MIDI destination \"vantor*2\" "
+                "(ALSA port 24:0, \"vantor*2 MIDI 1\"): Operation not permitted\n"},
+    RefusalCase{"goneMeanwhile", -ENOENT, ""}),
     [](const auto& row) { return row.param.name; });
 
 TEST(SystemMidiService, ListsAlsaThenJackSendsThroughTheDestinationsBackendAndLosesOnlyIt) {

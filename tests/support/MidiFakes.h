@@ -36,6 +36,8 @@ public:
     }
     // From now on every send is refused with `result`.
     void failWith(midi::SendResult result) { failure_ = result; }
+    // From now on no route can be made (a device another program holds).
+    void refuseRoutes() { routesMade_ = false; }
 
     const std::vector<Send>& sends() const { return sends_; }
     const std::vector<std::pair<midi::PortRef, midi::EndpointRef>>& preparedRoutes() const { return routes_; }
@@ -80,7 +82,10 @@ public:
         sends_.push_back({port, destination, {bytes.begin(), bytes.end()}});
         return midi::SendResult::Sent;
     }
-    void prepareRoute(midi::PortRef port, midi::EndpointRef destination) override { routes_.emplace_back(port, destination); }
+    bool prepareRoute(midi::PortRef port, midi::EndpointRef destination) override {
+        routes_.emplace_back(port, destination);
+        return routesMade_;
+    }
 
 private:
     struct Destination {
@@ -100,6 +105,7 @@ private:
     std::vector<std::string> portNames_;
     std::optional<midi::SendResult> failure_;
     std::size_t enumerations_ = 0;
+    bool routesMade_ = true;
     midi::EndpointRef nextRef_ = 0x100;
 };
 

@@ -101,6 +101,15 @@ TEST(MidiManager, TakesTheFirstMatchInEnumerationOrderAtItsStartOnly) {
     EXPECT_EQ(service.preparedRoutes(), (std::vector{std::pair{found.outPort(), first}})) << "made ready at once";
 }
 
+TEST(MidiManager, ADestinationTheServiceCannotRouteToIsNotConnected) {
+    RecordingMidiService service;
+    service.addDestination("vantor*2");
+    service.refuseRoutes();
+    const MidiManager manager(service);
+    EXPECT_FALSE(manager.isConnected());
+    EXPECT_EQ(manager.connectedDeviceName(), std::nullopt);
+}
+
 struct LossRow {
     std::string name;
     std::function<void(RecordingMidiService&, EndpointRef)> lose; // before two sends

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace vantor::platform {
@@ -34,18 +37,25 @@ bool isDestination(const alsa::SequencerPortInfo& port) {
 // snd_seq_client_enqueue_event -> snd_seq_deliver_single_event); libasound
 // hands that errno on unchanged (snd_seq_drain_output returns the negative
 // result of the hw write).
-//   ENOENT  the destination client or port does not exist (any more): the
-//           delivery starts out as -ENOENT and keeps it when the client or
-//           port lookup fails, as after a USB synthesizer was unplugged.
-//   ENODEV  a hardware port whose device output is already closed (seq_midi.c,
-//           event_process_midi): the device is going away and its port follows.
+//   ENOENT  the destination client or port does not exist (any more): a
+//           program that ended, or a USB synthesizer that was unplugged (its
+//           card's client and port are removed with it).
+//   ENODEV  a hardware port (snd-seq-midi's client of a sound card or USB
+//           device) whose device is not open for output: the kernel opens it
+//           only while some port is connected to it (seq_midi.c,
+//           midisynth_use; event_process_midi answers -ENODEV otherwise).
+//           The synth is there: send() connects again and sends once more;
+//           only if it still answers ENODEV then is its device closing for
+//           good, as when it is being unplugged.
 //   ENXIO   our own client can no longer write (not open for output, no
 //           output pool, output refused): nothing we send gets anywhere.
-//   EAGAIN, ENOMEM, ENOSPC  no room in a pool or in the receiver's FIFO: this
-//           event is lost, later ones may pass.
-// Anything else (EPERM from a port that stopped taking writes, EINVAL from a
-// driver that took less than the whole message) says nothing about later
-// sends, so the destination is kept.
+//   EAGAIN, ENOMEM, ENOSPC  no room in a pool or in a receiving program's
+//           input FIFO: this event is lost, later ones may pass.
+// Anything else (EPERM from a port that stopped taking writes, EIO from a
+// hardware port without its parser) says nothing about later sends, so the
+// destination is kept. A hardware port's full output buffer is not among
+// them: seq_midi.c drops the message and answers success (dump_midi's
+// -ENOMEM is not passed on), so a sender cannot see it.
 midi::SendResult resultOf(int error) {
     switch (-error) {
     case ENOENT:
@@ -56,6 +66,14 @@ midi::SendResult resultOf(int error) {
     case ENOSPC: return midi::SendResult::QueueFull;
     default: return midi::SendResult::DriverError;
     }
+}
+
+// Why a connection was refused, in the user's words. A hardware port answers
+// EAGAIN when another program holds its device's only output (its raw MIDI
+// device opened directly, as amidi does).
+std::string connectionRefusal(int error) {
+    if (error == -EAGAIN || error == -EBUSY) return "it is in use by another program";
+    return std::strerror(-error);
 }
 
 // The bytes as Control Change messages, the only kind the program sends;
@@ -87,7 +105,53 @@ struct AlsaMidiService::Impl {
     std::vector<Destination> enumeration; // as of the latest destinationCount()
 
     std::vector<Destination> enumerate() const;
+    std::optional<midi::DestinationNames> namesOf(SequencerAddress address) const;
+    bool connect(SequencerAddress address);
+    int deliver(SequencerAddress address, const std::vector<alsa::ControllerEvent>& events);
 };
+
+std::optional<midi::DestinationNames> AlsaMidiService::Impl::namesOf(SequencerAddress address) const {
+    const auto known = std::find_if(enumeration.begin(), enumeration.end(),
+                                    [&](const Destination& entry) { return entry.address == address; });
+    if (known != enumeration.end()) return known->names;
+    for (const auto& entry : enumerate()) {
+        if (entry.address == address) return entry.names;
+    }
+    return std::nullopt;
+}
+
+// Connects our port to the destination. A port that is gone is not worth a
+// word (it is reported as gone, like any send to it); any other refusal
+// leaves a synth that is there but cannot be reached, which the user hears
+// about on standard error.
+bool AlsaMidiService::Impl::connect(SequencerAddress address) {
+    const int error = sequencer->connectTo(outPort, address);
+    if (error >= 0) return true;
+    if (error == -ENOENT) return false;
+    const auto names = namesOf(address).value_or(midi::DestinationNames{});
+    std::fprintf(stderr, "Cannot connect to the MIDI destination \"%s\" (ALSA port %d:%d, \"%s\"): %s\n",
+                 names.client.value_or("?").c_str(), address.client, address.port, names.port.value_or("?").c_str(),
+                 connectionRefusal(error).c_str());
+    std::fflush(stderr);
+    return false;
+}
+
+// The events, then the drain: 0, or the first errno the kernel answered.
+int AlsaMidiService::Impl::deliver(SequencerAddress address, const std::vector<alsa::ControllerEvent>& events) {
+    for (const auto& event : events) {
+        if (const int error = sequencer->outputControllerEvent(outPort, address, event); error < 0) {
+            sequencer->dropOutput();
+            return error;
+        }
+    }
+    if (const int error = sequencer->drainOutput(); error < 0) {
+        // Whatever stayed in our buffer must not go out later, ahead of or
+        // inside another message.
+        sequencer->dropOutput();
+        return error;
+    }
+    return 0;
+}
 
 std::vector<Destination> AlsaMidiService::Impl::enumerate() const {
     std::vector<Destination> found;
@@ -149,14 +213,7 @@ std::optional<midi::EndpointRef> AlsaMidiService::destinationAt(std::size_t inde
 midi::DestinationNames AlsaMidiService::destinationNames(midi::EndpointRef destination) {
     const auto address = addressOf(destination);
     if (!address || !impl_->sequencer) return {};
-    const auto& enumeration = impl_->enumeration;
-    const auto known = std::find_if(enumeration.begin(), enumeration.end(),
-                                    [&](const Destination& entry) { return entry.address == *address; });
-    if (known != enumeration.end()) return known->names;
-    for (const auto& entry : impl_->enumerate()) {
-        if (entry.address == *address) return entry.names;
-    }
-    return {};
+    return impl_->namesOf(*address).value_or(midi::DestinationNames{});
 }
 
 midi::SendResult AlsaMidiService::send(midi::PortRef port, midi::EndpointRef destination,
@@ -171,19 +228,24 @@ midi::SendResult AlsaMidiService::send(midi::PortRef port, midi::EndpointRef des
     const auto events = controllerEvents(bytes);
     if (!events) return midi::SendResult::DriverError;
 
-    for (const auto& event : *events) {
-        if (const int error = impl.sequencer->outputControllerEvent(impl.outPort, *address, event); error < 0) {
-            impl.sequencer->dropOutput();
-            return resultOf(error);
-        }
+    int error = impl.deliver(*address, *events);
+    if (error == -ENODEV) {
+        // Nobody is connected to this hardware port (any more): another
+        // program removed our connection, or the route was never prepared.
+        if (!impl.connect(*address)) return midi::SendResult::DestinationGone;
+        error = impl.deliver(*address, *events);
     }
-    if (const int error = impl.sequencer->drainOutput(); error < 0) {
-        // Whatever stayed in our buffer must not go out later, ahead of or
-        // inside another message.
-        impl.sequencer->dropOutput();
-        return resultOf(error);
+    return error < 0 ? resultOf(error) : midi::SendResult::Sent;
+}
+
+bool AlsaMidiService::prepareRoute(midi::PortRef port, midi::EndpointRef destination) {
+    auto& impl = *impl_;
+    const auto address = addressOf(destination);
+    // Without our port or a sequencer there is nothing to connect; send() reports it.
+    if (!impl.sequencer || !address || impl.outPort < 0 || port != static_cast<midi::PortRef>(impl.outPort + 1)) {
+        return true;
     }
-    return midi::SendResult::Sent;
+    return impl.connect(*address);
 }
 
 } // namespace vantor::platform

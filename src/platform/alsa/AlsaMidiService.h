@@ -15,9 +15,16 @@ namespace vantor::platform {
 // named by its address, which stays valid while other devices come and go.
 // Without a sequencer (no /dev/snd) there are simply no destinations.
 //
-// Each send goes out as controller events addressed straight to the
-// destination port, then the output is drained; the sequencer is opened
-// non-blocking, so a full kernel pool refuses the send instead of waiting.
+// The destination the program picks is connected to (subscribed by) our
+// output port first (prepareRoute), as `aconnect` would: a hardware port, the
+// kernel's client of a sound card or USB synthesizer, opens its device only
+// while a port is connected to it, and refuses events until then. Each send
+// then goes out as controller events addressed straight to that port (so
+// that nothing else connected to ours receives them), and the output is
+// drained; the sequencer is opened non-blocking, so a full kernel pool
+// refuses the send instead of waiting. A connection another program removed
+// is made again by the next send. A connection that cannot be made is one
+// line on standard error, and the destination counts as not reachable.
 //
 // destinationAt() reads the list that the latest destinationCount() took.
 // One client per service. All methods: main thread.
@@ -40,6 +47,7 @@ public:
     midi::DestinationNames destinationNames(midi::EndpointRef destination) override;
     midi::SendResult send(midi::PortRef port, midi::EndpointRef destination,
                           std::span<const std::uint8_t> bytes) override;
+    bool prepareRoute(midi::PortRef port, midi::EndpointRef destination) override;
 
     // The address a destination handle names, for tests.
     static std::optional<alsa::SequencerAddress> addressOf(midi::EndpointRef destination);

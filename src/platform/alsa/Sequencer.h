@@ -49,6 +49,9 @@ public:
     virtual std::vector<SequencerPortInfo> ports(int client) = 0;
     // A readable, subscribable port of our client: its number, or a negative errno.
     virtual int createOutputPort(std::string_view name) = 0;
+    // Connects (subscribes) our port to `to`, as `aconnect` does: 0 or a
+    // negative errno.
+    virtual int connectTo(int fromPort, SequencerAddress to) = 0;
     // One controller event from our port straight to `to`, bypassing
     // queues and subscribers; buffered until drainOutput.
     virtual int outputControllerEvent(int fromPort, SequencerAddress to, ControllerEvent event) = 0;

@@ -76,6 +76,10 @@ public:
                                           SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     }
 
+    int connectTo(int fromPort, SequencerAddress to) override {
+        return snd_seq_connect_to(seq_.get(), fromPort, to.client, to.port);
+    }
+
     int outputControllerEvent(int fromPort, SequencerAddress to, ControllerEvent controller) override {
         snd_seq_event_t event;
         snd_seq_ev_clear(&event);

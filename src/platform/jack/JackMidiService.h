@@ -56,8 +56,9 @@ public:
     midi::SendResult send(midi::PortRef port, midi::EndpointRef destination,
                           std::span<const std::uint8_t> bytes) override;
     // Connects our port to `destination` now, so that the connection has
-    // settled before the first send.
-    void prepareRoute(midi::PortRef port, midi::EndpointRef destination) override;
+    // settled before the first send. Always true: a connection that cannot
+    // be made now is tried again, and reported, by send().
+    bool prepareRoute(midi::PortRef port, midi::EndpointRef destination) override;
 
     // For tests and benchmarks.
     std::string clientName() const;          // as granted by the server; empty without a client

@@ -98,9 +98,11 @@ midi::SendResult SystemMidiService::send(midi::PortRef port, midi::EndpointRef d
     return backends_[found->endpoint.backend]->send(found->port, found->endpoint.ref, bytes);
 }
 
-void SystemMidiService::prepareRoute(midi::PortRef port, midi::EndpointRef destination) {
+bool SystemMidiService::prepareRoute(midi::PortRef port, midi::EndpointRef destination) {
+    // Without our port on that backend there is no route to make; send() reports it.
     const auto found = route(port, destination);
-    if (found && found->port != 0) backends_[found->endpoint.backend]->prepareRoute(found->port, found->endpoint.ref);
+    if (!found || found->port == 0) return true;
+    return backends_[found->endpoint.backend]->prepareRoute(found->port, found->endpoint.ref);
 }
 
 } // namespace vantor::platform

@@ -27,7 +27,7 @@ public:
     midi::DestinationNames destinationNames(midi::EndpointRef destination) override;
     midi::SendResult send(midi::PortRef port, midi::EndpointRef destination,
                           std::span<const std::uint8_t> bytes) override;
-    void prepareRoute(midi::PortRef port, midi::EndpointRef destination) override;
+    bool prepareRoute(midi::PortRef port, midi::EndpointRef destination) override;
 
     std::size_t backendCount() const { return backends_.size(); }
 

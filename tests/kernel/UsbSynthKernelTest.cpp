@@ -1,0 +1,244 @@
+// The real AlsaMidiService sending to a USB synthesizer named "vantor*2": the
+// kernel's USB gadget MIDI function on the dummy host controller, which
+// snd-usb-audio drives exactly as it drives a synth plugged into a USB port
+// (usb_synth.sh). The synth's side reads the bytes it receives from the
+// gadget's own raw MIDI device. Run in a guest by guest_run.sh.
+
+#include "KernelMidiProgram.h"
+#include "midi/Nrpn.h"
+#include "support/ChildProcess.h"
+
+#include <alsa/asoundlib.h>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using vantor::midi::encodeNrpn;
+using vantor::midi::SendResult;
+using vantor::platform::AlsaMidiService;
+using vantor::platform::alsa::SequencerAddress;
+using vantor::testing::ChildProcess;
+using Program = vantor::testing::KernelMidiProgram;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr auto kWait = vantor::testing::kKernelWait;
+
+// The gadget, plugged in and pulled out through usb_synth.sh, and the bytes
+// its synth side receives. Taken apart when the test ends.
+class UsbSynth {
+public:
+    UsbSynth() = default;
+    ~UsbSynth() {
+        closeSynthSide();
+        run("remove");
+    }
+    UsbSynth(const UsbSynth&) = delete;
+    UsbSynth& operator=(const UsbSynth&) = delete;
+
+    // Returns once the host sees the synth, with its side open for reading.
+    bool plug() {
+        ChildProcess script({VANTOR_USB_SYNTH, "plug"}, ChildProcess::Output::Pipe);
+        const auto device = script.readLine(3 * kWait);
+        if (!device || script.wait(3 * kWait) != 0) return false;
+        synthSide_ = open(device->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        // The gadget drops what comes before its input is started, which the first read does.
+        receive(0);
+        return synthSide_ >= 0;
+    }
+    // Returns once the host's client is gone. The synth side is closed first:
+    // the gadget's sound card is freed only when nothing holds it open.
+    bool unplug() {
+        closeSynthSide();
+        return run("unplug");
+    }
+
+    // Waits until `count` bytes arrived in all (0: takes what is waiting); everything received so far.
+    Bytes receive(std::size_t count) {
+        pollfd descriptor{synthSide_, POLLIN, 0};
+        while (synthSide_ >= 0) {
+            std::uint8_t chunk[512];
+            const ssize_t got = read(synthSide_, chunk, sizeof chunk);
+            if (got > 0) {
+                received_.insert(received_.end(), chunk, chunk + got);
+                continue;
+            }
+            if (got < 0 && errno != EAGAIN) break;
+            if (received_.size() >= count || poll(&descriptor, 1, static_cast<int>(kWait.count())) <= 0) break;
+        }
+        return received_;
+    }
+
+    // The host's raw MIDI device of the synth, as a program that opens it directly names it.
+    static std::string hostRawMidi() {
+        const auto card = std::filesystem::read_symlink("/proc/asound/vantor2").string(); // "cardN"
+        return "/dev/snd/midiC" + card.substr(4) + "D0";
+    }
+
+private:
+    static bool run(const char* verb) {
+        ChildProcess script({VANTOR_USB_SYNTH, verb}, ChildProcess::Output::Discard);
+        return script.wait(3 * kWait) == 0;
+    }
+    void closeSynthSide() {
+        if (synthSide_ >= 0) close(synthSide_);
+        synthSide_ = -1;
+    }
+
+    int synthSide_ = -1;
+    Bytes received_;
+};
+
+// Another program on the sequencer, as `aconnect` is: reads and removes connections.
+class OtherProgram {
+public:
+    OtherProgram() { snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, 0); }
+    ~OtherProgram() {
+        if (seq_) snd_seq_close(seq_);
+    }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    // The ports connected to `port`, as `aconnect -l` lists them under "Connected From".
+    std::vector<SequencerAddress> sendersTo(SequencerAddress port) {
+        std::vector<SequencerAddress> senders;
+        snd_seq_query_subscribe_t* query = nullptr;
+        snd_seq_query_subscribe_alloca(&query);
+        const snd_seq_addr_t root{static_cast<unsigned char>(port.client), static_cast<unsigned char>(port.port)};
+        snd_seq_query_subscribe_set_root(query, &root);
+        snd_seq_query_subscribe_set_type(query, SND_SEQ_QUERY_SUBS_WRITE);
+        for (int index = 0;; ++index) {
+            snd_seq_query_subscribe_set_index(query, index);
+            if (snd_seq_query_port_subscribers(seq_, query) < 0) break;
+            const snd_seq_addr_t* sender = snd_seq_query_subscribe_get_addr(query);
+            senders.push_back({sender->client, sender->port});
+        }
+        return senders;
+    }
+    // What `aconnect -d` does.
+    bool disconnect(SequencerAddress sender, SequencerAddress dest) {
+        snd_seq_port_subscribe_t* subscription = nullptr;
+        snd_seq_port_subscribe_alloca(&subscription);
+        const snd_seq_addr_t from{static_cast<unsigned char>(sender.client), static_cast<unsigned char>(sender.port)};
+        const snd_seq_addr_t to{static_cast<unsigned char>(dest.client), static_cast<unsigned char>(dest.port)};
+        snd_seq_port_subscribe_set_sender(subscription, &from);
+        snd_seq_port_subscribe_set_dest(subscription, &to);
+        return snd_seq_unsubscribe_port(seq_, subscription) == 0;
+    }
+
+private:
+    snd_seq_t* seq_ = nullptr;
+};
+
+Bytes nrpnBytes(const std::vector<std::pair<int, int>>& parametersAndValues) {
+    Bytes bytes;
+    for (const auto& [parameter, value] : parametersAndValues) {
+        const auto nrpn = encodeNrpn(value, parameter, 0);
+        bytes.insert(bytes.end(), nrpn.begin(), nrpn.end());
+    }
+    return bytes;
+}
+
+SequencerAddress synthAddress(const Program& program) {
+    return AlsaMidiService::addressOf(*program.manager.connectedEndpoint()).value();
+}
+
+class UsbSynthTest : public testing::Test {
+protected:
+    UsbSynth synth;
+};
+
+// A USB device's port name always carries its card's name and a number, so
+// the client name is what finds it.
+TEST_F(UsbSynthTest, FoundByItsClientNameItTakesEveryNrpnByteExactAndInOrder) {
+    ASSERT_TRUE(synth.plug());
+    Program program;
+    ASSERT_EQ(program.manager.connectedDeviceName(), "vantor*2");
+    const auto names = program.service.destinationNames(*program.manager.connectedEndpoint());
+    EXPECT_EQ(names.client, "vantor*2");
+    EXPECT_EQ(names.port, "vantor*2 MIDI 1");
+    EXPECT_EQ(OtherProgram().sendersTo(synthAddress(program)).size(), 1u) << "our port is not connected to it";
+
+    program.send(28, 16383);
+    EXPECT_EQ(synth.receive(12), nrpnBytes({{28, 16383}}));
+    // A dice roll's worth, one after the other.
+    std::vector<std::pair<int, int>> burst{{28, 16383}};
+    for (int parameter = 1; parameter <= 45; ++parameter) {
+        const int value = (parameter * 373) % 16384;
+        program.send(parameter, value);
+        burst.emplace_back(parameter, value);
+    }
+    EXPECT_EQ(synth.receive(burst.size() * 12), nrpnBytes(burst));
+    EXPECT_EQ(program.manager.lastSendResult(), SendResult::Sent);
+    EXPECT_EQ(program.lost, 0u);
+    EXPECT_TRUE(program.manager.isConnected());
+}
+
+// A hardware port refuses events while nobody is connected to it; that is
+// no sign that the synth went away.
+TEST_F(UsbSynthTest, AConnectionRemovedByAnotherProgramIsMadeAgainAndTheNrpnStillArrives) {
+    ASSERT_TRUE(synth.plug());
+    Program program;
+    ASSERT_TRUE(program.manager.isConnected());
+    OtherProgram other;
+    const auto senders = other.sendersTo(synthAddress(program));
+    ASSERT_EQ(senders.size(), 1u);
+    ASSERT_TRUE(other.disconnect(senders[0], synthAddress(program)));
+
+    program.send(7, 4242);
+    EXPECT_EQ(synth.receive(12), nrpnBytes({{7, 4242}}));
+    EXPECT_EQ(program.manager.lastSendResult(), SendResult::Sent);
+    EXPECT_TRUE(program.manager.isConnected());
+    EXPECT_EQ(other.sendersTo(synthAddress(program)), senders);
+}
+
+TEST_F(UsbSynthTest, UnpluggedWhileRunningItIsGoneAtTheNextSend) {
+    ASSERT_TRUE(synth.plug());
+    Program program;
+    program.send(3, 333);
+    ASSERT_EQ(synth.receive(12), nrpnBytes({{3, 333}}));
+
+    ASSERT_TRUE(synth.unplug());
+    program.send(3, 334);
+    EXPECT_EQ(program.manager.lastSendResult(), SendResult::DestinationGone);
+    EXPECT_FALSE(program.manager.isConnected());
+    EXPECT_EQ(program.disconnects, 1u);
+}
+
+TEST_F(UsbSynthTest, PluggedInAfterTheLookupItIsNotTaken) {
+    Program program;
+    ASSERT_TRUE(synth.plug());
+    EXPECT_FALSE(program.manager.isConnected());
+    EXPECT_EQ(program.manager.connectedDeviceName(), std::nullopt);
+    // It is there to be found: a program started now takes it.
+    EXPECT_TRUE(Program().manager.isConnected());
+}
+
+// A program that opened the synth's raw MIDI device itself (amidi, say)
+// holds its only output; no connection can open it.
+TEST_F(UsbSynthTest, ASynthThatCannotBeConnectedIsOneLineOnStandardErrorAndNotConnected) {
+    ASSERT_TRUE(synth.plug());
+    const int holder = open(UsbSynth::hostRawMidi().c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    {
+        Program program;
+        EXPECT_FALSE(program.manager.isConnected());
+        EXPECT_EQ(program.manager.connectedDeviceName(), std::nullopt);
+    }
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    close(holder);
+    EXPECT_TRUE(printed.starts_with("Cannot connect to the MIDI destination \"vantor*2\"")) << printed;
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+}
+
+} // namespace
