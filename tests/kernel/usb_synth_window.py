@@ -18,6 +18,7 @@ import subprocess
 import sys
 import time
 
+sys.dont_write_bytecode = True  # no cache left in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "accessibility"))
 from atspi_client import Atspi, Failure, Role, check, controls, named, the_program, wait_for, walk  # noqa: E402
 
