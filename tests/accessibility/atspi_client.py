@@ -179,18 +179,27 @@ def main(monitor_output, program_output):
         turn_to(app, tab_name)
         check_page(app, tab_name)
     check_acting_sends(app, monitor)
-    # With the destination there, the dice's seven mod buttons, which have no numbers, are all it prints;
-    # its run was over once its label showed, and every line is flushed as it is written.
+    # The dice's run was over once its label showed, and every line is flushed as it is written.
+    check_printed_after_one_roll(program_output)
+    print("accessibility: ok")
+
+
+def check_printed_after_one_roll(program_output):
+    """With the destination there, the dice's seven mod buttons, which have no numbers, are all the program prints."""
     expected = "".join(f"NRPN numbers not defined for tab {n}\n" for n in range(1, 8))
     with open(program_output, encoding="utf-8") as printed:
         output = printed.read()
     check(output == expected, "the program printed " + repr(output))
-    print("accessibility: ok")
+
+
+def run(main, name):
+    """Runs `main` on the command line's arguments; a failure is one line on standard error and exit status 1."""
+    try:
+        main(*sys.argv[1:])
+    except Failure as failure:
+        print(f"{name}: {failure}", file=sys.stderr)
+        sys.exit(1)
 
 
 if __name__ == "__main__":
-    try:
-        main(*sys.argv[1:3])
-    except Failure as failure:
-        print("accessibility: " + str(failure), file=sys.stderr)
-        sys.exit(1)
+    run(main, "accessibility")

@@ -8,7 +8,6 @@
 #include "midi/Nrpn.h"
 #include "support/ChildProcess.h"
 
-#include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -24,7 +23,6 @@ namespace {
 using vantor::midi::encodeNrpn;
 using vantor::midi::SendResult;
 using vantor::platform::AlsaMidiService;
-using vantor::platform::alsa::SequencerAddress;
 using vantor::testing::ChildProcess;
 using Program = vantor::testing::KernelMidiProgram;
 using Bytes = std::vector<std::uint8_t>;
@@ -96,46 +94,14 @@ private:
     Bytes received_;
 };
 
-// Another program on the sequencer, as `aconnect` is: reads and removes connections.
-class OtherProgram {
-public:
-    OtherProgram() { snd_seq_open(&seq_, "default", SND_SEQ_OPEN_DUPLEX, 0); }
-    ~OtherProgram() {
-        if (seq_) snd_seq_close(seq_);
-    }
-    OtherProgram(const OtherProgram&) = delete;
-    OtherProgram& operator=(const OtherProgram&) = delete;
-
-    // The ports connected to `port`, as `aconnect -l` lists them under "Connected From".
-    std::vector<SequencerAddress> sendersTo(SequencerAddress port) {
-        std::vector<SequencerAddress> senders;
-        snd_seq_query_subscribe_t* query = nullptr;
-        snd_seq_query_subscribe_alloca(&query);
-        const snd_seq_addr_t root{static_cast<unsigned char>(port.client), static_cast<unsigned char>(port.port)};
-        snd_seq_query_subscribe_set_root(query, &root);
-        snd_seq_query_subscribe_set_type(query, SND_SEQ_QUERY_SUBS_WRITE);
-        for (int index = 0;; ++index) {
-            snd_seq_query_subscribe_set_index(query, index);
-            if (snd_seq_query_port_subscribers(seq_, query) < 0) break;
-            const snd_seq_addr_t* sender = snd_seq_query_subscribe_get_addr(query);
-            senders.push_back({sender->client, sender->port});
-        }
-        return senders;
-    }
-    // What `aconnect -d` does.
-    bool disconnect(SequencerAddress sender, SequencerAddress dest) {
-        snd_seq_port_subscribe_t* subscription = nullptr;
-        snd_seq_port_subscribe_alloca(&subscription);
-        const snd_seq_addr_t from{static_cast<unsigned char>(sender.client), static_cast<unsigned char>(sender.port)};
-        const snd_seq_addr_t to{static_cast<unsigned char>(dest.client), static_cast<unsigned char>(dest.port)};
-        snd_seq_port_subscribe_set_sender(subscription, &from);
-        snd_seq_port_subscribe_set_dest(subscription, &to);
-        return snd_seq_unsubscribe_port(seq_, subscription) == 0;
-    }
-
-private:
-    snd_seq_t* seq_ = nullptr;
-};
+// What `aconnect` prints, run as a user runs it.
+std::string aconnect(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "/usr/bin/aconnect");
+    ChildProcess tool(arguments, ChildProcess::Output::Pipe);
+    std::string printed;
+    for (auto line = tool.readLine(kWait); line; line = tool.readLine(kWait)) printed += *line + "\n";
+    return printed;
+}
 
 Bytes nrpnBytes(const std::vector<std::pair<int, int>>& parametersAndValues) {
     Bytes bytes;
@@ -146,9 +112,12 @@ Bytes nrpnBytes(const std::vector<std::pair<int, int>>& parametersAndValues) {
     return bytes;
 }
 
-SequencerAddress synthAddress(const Program& program) {
-    return AlsaMidiService::addressOf(*program.manager.connectedEndpoint()).value();
+// The synth's port and ours (our client's first), as aconnect names them: "client:port".
+std::string synthPort(const Program& program) {
+    const auto synth = AlsaMidiService::addressOf(*program.manager.connectedEndpoint()).value();
+    return std::to_string(synth.client) + ":" + std::to_string(synth.port);
 }
+std::string ourPort(const Program& program) { return std::to_string(program.manager.midiClient()) + ":0"; }
 
 class UsbSynthTest : public testing::Test {
 protected:
@@ -164,7 +133,7 @@ TEST_F(UsbSynthTest, FoundByItsClientNameItTakesEveryNrpnByteExactAndInOrder) {
     const auto names = program.service.destinationNames(*program.manager.connectedEndpoint());
     EXPECT_EQ(names.client, "vantor*2");
     EXPECT_EQ(names.port, "vantor*2 MIDI 1");
-    EXPECT_EQ(OtherProgram().sendersTo(synthAddress(program)).size(), 1u) << "our port is not connected to it";
+    EXPECT_NE(aconnect({"-l"}).find("Connected From: " + ourPort(program) + "\n"), std::string::npos);
 
     program.send(28, 16383);
     EXPECT_EQ(synth.receive(12), nrpnBytes({{28, 16383}}));
@@ -187,16 +156,14 @@ TEST_F(UsbSynthTest, AConnectionRemovedByAnotherProgramIsMadeAgainAndTheNrpnStil
     ASSERT_TRUE(synth.plug());
     Program program;
     ASSERT_TRUE(program.manager.isConnected());
-    OtherProgram other;
-    const auto senders = other.sendersTo(synthAddress(program));
-    ASSERT_EQ(senders.size(), 1u);
-    ASSERT_TRUE(other.disconnect(senders[0], synthAddress(program)));
+    aconnect({"-d", ourPort(program), synthPort(program)});
+    ASSERT_EQ(aconnect({"-l"}).find("Connected From: "), std::string::npos);
 
     program.send(7, 4242);
     EXPECT_EQ(synth.receive(12), nrpnBytes({{7, 4242}}));
     EXPECT_EQ(program.manager.lastSendResult(), SendResult::Sent);
     EXPECT_TRUE(program.manager.isConnected());
-    EXPECT_EQ(other.sendersTo(synthAddress(program)), senders);
+    EXPECT_NE(aconnect({"-l"}).find("Connected From: " + ourPort(program) + "\n"), std::string::npos);
 }
 
 TEST_F(UsbSynthTest, UnpluggedWhileRunningItIsGoneAtTheNextSend) {
