@@ -44,9 +44,13 @@ CameraNotice CameraManager::notice() const {
 }
 
 void CameraManager::captureOutput(const VideoFrame& frame) {
+    // Without hand tracking every picture would read as one without a hand,
+    // and its reset would undo each value the user sets on the rows by hand.
+    if (!workerTrackingAvailable_) return;
     const auto hands = detector_->detect(frame);
     checkHandTracking();
-    // A failed run is treated like a picture without a hand.
+    if (!workerTrackingAvailable_) return;
+    // A failed run of a working tracker is treated like a picture without a hand.
     if (!hands || hands->empty()) {
         postWhileAlive([this] { resetSliderValues(); });
         return;

@@ -42,7 +42,8 @@ public:
 
     // Main thread from here on.
 
-    // The five smoothed values, by TrackedValue; zeros while no hand is seen.
+    // The five smoothed values, by TrackedValue; zeros while a working tracker
+    // sees no hand. Without hand tracking they change only by setSliderValue.
     const TrackedValues& sliderValues() const { return sliderValues_; }
     // A value dragged by hand on the panel. Leaves the smoothing memory alone,
     // so the next hand frame continues from where the hand was. Ignores an

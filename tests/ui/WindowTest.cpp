@@ -509,6 +509,33 @@ private Q_SLOTS:
         QVERIFY(!dotAt(0.5, 0.75) && !dotAt(0.5, 0.1));
     }
 
+    // A 4:3 camera picture in the 3:2 area: the full width, the middle of the
+    // height, made on the worker at the size the screen shows.
+    void previewPictureIsTheMiddleOfTheFrameAtTheShownSize() {
+        constexpr int kWidth = 640, kHeight = 480, kTopBand = 20; // the crop takes 26.7 rows off each end
+        auto bgr = std::make_shared<std::vector<std::uint8_t>>(std::size_t{kWidth * kHeight * 3});
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const QColor colour = y < kTopBand ? Qt::green : x < kWidth / 2 ? Qt::blue : Qt::red;
+                std::uint8_t* pixel = bgr->data() + 3 * (y * kWidth + x);
+                pixel[0] = std::uint8_t(colour.blue()), pixel[1] = std::uint8_t(colour.green()),
+                pixel[2] = std::uint8_t(colour.red());
+            }
+        }
+        const vantor::camera::VideoFrame frame{kWidth, kHeight, bgr};
+        for (const QSize shown : {QSize(300, 200), QSize(600, 400)}) {
+            const QImage picture = vantor::camera::toImage(frame, shown);
+            QCOMPARE(picture.size(), shown);
+            QVERIFY(!containsColour(picture, Qt::green));
+            const int w = shown.width(), h = shown.height();
+            QCOMPARE(picture.pixelColor(0, 0), QColor(Qt::blue));
+            QCOMPARE(picture.pixelColor(w / 2 - 1, h / 2), QColor(Qt::blue));
+            QCOMPARE(picture.pixelColor(w / 2, h / 2), QColor(Qt::red));
+            QCOMPARE(picture.pixelColor(w - 1, h - 1), QColor(Qt::red));
+        }
+        QVERIFY(vantor::camera::toImage({}, QSize(300, 200)).isNull());
+    }
+
     void areaSaysWhatThePictureCannot_data() {
         QTest::addColumn<Setup>("setup");
         QTest::addColumn<bool>("pulledOut");

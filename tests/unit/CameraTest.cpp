@@ -61,6 +61,8 @@ TEST(HandMeasures, AGarbageCoordinateCountsAsAJointNotFound) {
     }
 }
 
+std::unique_ptr<HandPoseDetector> noModels() { return std::make_unique<NoHandDetector>(); }
+
 // A CameraManager whose pictures the test hands over and whose results it runs.
 class CameraTest : public ::testing::Test {
 protected:
@@ -133,8 +135,6 @@ TEST_F(CameraTest, PostsAtMostOneTaskPerPictureAndNoneButTheErrorLineForAMissing
     EXPECT_NEAR(manager->lastValues()[0], 0.16384, 1e-12) << "the memory of hands 0.1 to 0.4 applied in order";
 }
 
-std::unique_ptr<HandPoseDetector> noModels() { return std::make_unique<NoHandDetector>(); }
-
 // Which notice outranks which, and its picture, are the window's tests; these are the changes told.
 TEST_F(CameraTest, HandModelsFoundUnreadableWhenTheFirstPictureComesAreToldOnce) {
     build(std::make_unique<DeferredHandPoseDetector>([] { return std::unique_ptr<HandPoseDetector>(); }));
@@ -142,6 +142,35 @@ TEST_F(CameraTest, HandModelsFoundUnreadableWhenTheFirstPictureComesAreToldOnce)
     picture();
     picture();
     EXPECT_EQ(told, std::vector{CameraNotice::HandTrackingUnavailable});
+}
+
+// Every picture of a missing tracker reads as one without a hand; a reset
+// for each would throw away what the user sets on the rows by hand.
+TEST_F(CameraTest, WithoutHandTrackingPicturesLeaveTheValuesToTheUsersHand) {
+    const auto unreadableModels = [] {
+        return std::make_unique<DeferredHandPoseDetector>([] { return std::unique_ptr<HandPoseDetector>(); });
+    };
+    for (const bool modelsReadAtFirstPicture : {false, true}) {
+        build(modelsReadAtFirstPicture ? unreadableModels() : noModels());
+        std::vector<TrackedValues> published;
+        const auto watch = manager->sliderValuesChanged().connect([&](const TrackedValues& v) { published.push_back(v); });
+        picture();
+        manager->setSliderValue(1, 0.5);
+        for (int i = 0; i < 3; ++i) picture();
+        EXPECT_EQ(published, (std::vector{TrackedValues{0, 0.5, 0, 0, 0}})) << modelsReadAtFirstPicture;
+    }
+
+    // Tracking that goes away while running keeps the last hand's values too.
+    build();
+    detector->pushHand(kHand);
+    picture();
+    const TrackedValues afterTheHand = manager->sliderValues();
+    detector->setCanFindHands(false);
+    picture();
+    EXPECT_EQ(manager->sliderValues(), afterTheHand);
+    manager->setSliderValue(4, 1.0);
+    picture();
+    EXPECT_EQ(manager->sliderValues()[4], 1.0);
 }
 
 TEST_F(CameraTest, APulledOutCameraIsToldUntilTheNextStartFindsItAgain) {

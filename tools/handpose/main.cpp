@@ -1,8 +1,17 @@
-// vantor2-handpose [--full] IMAGE...
+// vantor2-handpose [--full] [--video] IMAGE...
 // Looks for one hand in each picture on its own (palm detection, then the
 // landmark model) and prints one JSON object per picture on standard output.
 // Coordinates are in 0..1 with the origin at the lower left, as the program's
 // camera logic reads them.
+//
+// With --video the pictures are consecutive frames of one video, analysed as
+// the program analyses its camera's frames: the hand found in one frame gives
+// the region read in the next, and palm detection runs only when there is no
+// hand to follow. Each object then also says "tracked": true when the hand
+// was read in the region the frame before gave, false when palm detection
+// ran, which includes every frame without a hand (found false). A frame that
+// cannot be read is skipped, like a frame the camera drops, and the exit
+// status is 1 as without --video.
 #include "platform/handpose/MediaPipeHandDetector.h"
 #include "platform/image/ImageFile.h"
 
@@ -11,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,35 +49,11 @@ nlohmann::ordered_json describe(const std::string& image, const HandResult& hand
     return out;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    auto variant = vantor::handpose::ModelVariant::Lite;
-    std::vector<std::string> images;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--full") {
-            variant = vantor::handpose::ModelVariant::Full;
-        } else if (!arg.empty() && arg[0] == '-') {
-            std::cerr << "vantor2-handpose: unknown option " << arg << "\n";
-            return 2;
-        } else {
-            images.push_back(arg);
-        }
-    }
-    if (images.empty()) {
-        std::cerr << "usage: vantor2-handpose [--full] IMAGE...\n";
-        return 2;
-    }
-
-    std::string error;
-    auto pipeline =
-        vantor::handpose::HandPipeline::create(vantor::handpose::defaultModelsDirectory(), variant, error);
-    if (!pipeline) {
-        std::cerr << "vantor2-handpose: " << error << "\n";
-        return 2;
-    }
-
+// Reads each picture in turn and prints what `analyse` makes of it: the JSON
+// object, or nothing when the analysis failed. A picture that cannot be read
+// or analysed is reported and skipped; the exit status then is 1.
+template <typename Analyse>
+int describeEach(const std::vector<std::string>& images, Analyse analyse) {
     int status = 0;
     for (const std::string& image : images) {
         const auto picture = vantor::platform::readImageFile(image);
@@ -76,13 +62,79 @@ int main(int argc, char** argv) {
             status = 1;
             continue;
         }
-        const auto hand = pipeline->detectHand(vantor::handpose::bgrPicture(*picture));
-        if (!hand) {
+        const std::optional<nlohmann::ordered_json> out = analyse(image, *picture);
+        if (!out) {
             std::cerr << "vantor2-handpose: analysis failed for " << image << "\n";
             status = 1;
             continue;
         }
-        std::cout << describe(image, *hand).dump() << std::endl;
+        std::cout << out->dump() << std::endl;
     }
     return status;
+}
+
+// Frames in order through the camera's detector, which carries the hand's
+// region from one frame to the next.
+int describeVideo(vantor::handpose::MediaPipeHandDetector& detector, const std::vector<std::string>& frames) {
+    return describeEach(frames, [&](const std::string& image, const vantor::camera::VideoFrame& picture)
+                                    -> std::optional<nlohmann::ordered_json> {
+        const auto hands = detector.detect(picture);
+        const auto& hand = detector.lastResult();
+        if (!hands || !hand) return std::nullopt;
+        auto out = describe(image, *hand);
+        out["tracked"] = detector.lastWasTracked();
+        return out;
+    });
+}
+
+// Each picture on its own: palm detection, then landmarks.
+int describePictures(vantor::handpose::HandPipeline& pipeline, const std::vector<std::string>& images) {
+    return describeEach(images, [&](const std::string& image, const vantor::camera::VideoFrame& picture)
+                                    -> std::optional<nlohmann::ordered_json> {
+        const auto hand = pipeline.detectHand(vantor::handpose::bgrPicture(picture));
+        if (!hand) return std::nullopt;
+        return describe(image, *hand);
+    });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    auto variant = vantor::handpose::ModelVariant::Lite;
+    bool video = false;
+    std::vector<std::string> images;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--full") {
+            variant = vantor::handpose::ModelVariant::Full;
+        } else if (arg == "--video") {
+            video = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            std::cerr << "vantor2-handpose: unknown option " << arg << "\n";
+            return 2;
+        } else {
+            images.push_back(arg);
+        }
+    }
+    if (images.empty()) {
+        std::cerr << "usage: vantor2-handpose [--full] [--video] IMAGE...\n";
+        return 2;
+    }
+
+    const std::string models = vantor::handpose::defaultModelsDirectory();
+    std::string error;
+    if (video) {
+        auto detector = vantor::handpose::MediaPipeHandDetector::create(models, variant, error);
+        if (!detector) {
+            std::cerr << "vantor2-handpose: " << error << "\n";
+            return 2;
+        }
+        return describeVideo(*detector, images);
+    }
+    auto pipeline = vantor::handpose::HandPipeline::create(models, variant, error);
+    if (!pipeline) {
+        std::cerr << "vantor2-handpose: " << error << "\n";
+        return 2;
+    }
+    return describePictures(*pipeline, images);
 }

@@ -14,6 +14,7 @@ std::unique_ptr<MediaPipeHandDetector> MediaPipeHandDetector::create(const std::
 
 std::optional<std::vector<camera::HandObservation>> MediaPipeHandDetector::detect(const camera::VideoFrame& frame) {
     last_.reset();
+    lastWasTracked_ = false;
     if (!frame.isValid()) return std::nullopt;
     const cv::Mat bgr = bgrPicture(frame);
     const ImageSize size{frame.width, frame.height};
@@ -24,6 +25,8 @@ std::optional<std::vector<camera::HandObservation>> MediaPipeHandDetector::detec
         if (!result || !result->found) tracked_.reset();
         if (!result) return std::nullopt;
     }
+    // Still set here only when the region followed from the last frame held the hand.
+    lastWasTracked_ = tracked_.has_value();
     if (!tracked_) {
         result = pipeline_->detectHand(bgr);
         if (!result) return std::nullopt;

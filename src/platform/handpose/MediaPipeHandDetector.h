@@ -25,6 +25,10 @@ public:
 
     // The full result of the last detect() (landmarks, region), for tools and benchmarks.
     const std::optional<HandResult>& lastResult() const { return last_; }
+    // Whether the last detect() read the hand in the region the frame before
+    // gave, rather than running palm detection (which it does on the first
+    // frame, after a lost hand and on every frame without one).
+    bool lastWasTracked() const { return lastWasTracked_; }
     bool isTracking() const { return tracked_.has_value(); }
     void forgetHand() { tracked_.reset(); }
 
@@ -32,6 +36,7 @@ private:
     std::unique_ptr<HandPipeline> pipeline_;       // camera worker thread
     std::optional<RotatedRect> tracked_;           // camera worker thread: next frame's region
     std::optional<HandResult> last_;               // camera worker thread
+    bool lastWasTracked_ = false;                  // camera worker thread
 };
 
 // The observation the camera logic reads: the five joints in 0..1 with the

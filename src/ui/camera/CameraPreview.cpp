@@ -58,7 +58,11 @@ void CameraPreview::hideEvent(QHideEvent* event) {
 
 void CameraPreview::startPictures() {
     const std::uint64_t showing = ++showing_;
-    session_.setPreviewHandler([this, showing](const VideoFrame& frame) { handOver(frame, showing); });
+    // The area's size in device pixels, so that a high-density screen shows
+    // every pixel it can.
+    const QSize shown = (QSizeF(kAreaSize) * devicePixelRatioF()).toSize();
+    session_.setPreviewHandler(
+        [this, showing, shown](const VideoFrame& frame) { handOver(frame, showing, shown); });
     hooked_ = true;
     session_.startRunning();
 }
@@ -73,12 +77,12 @@ void CameraPreview::stopPictures() {
     picture_ = QImage();
 }
 
-void CameraPreview::handOver(const VideoFrame& frame, std::uint64_t showing) {
+void CameraPreview::handOver(const VideoFrame& frame, std::uint64_t showing, QSize shown) {
     // An empty frame says the camera went away: it is never dropped, or the
     // last picture would stay on screen.
     const bool cameraGone = !frame.isValid();
     if (!cameraGone && picturePending_.exchange(true)) return;
-    QImage picture = toImage(frame);
+    QImage picture = toImage(frame, shown);
     // `this` outlives every call of the handler (the destructor unhooks it),
     // and Qt discards the queued call if this widget is gone by then.
     QMetaObject::invokeMethod(
@@ -97,7 +101,7 @@ void CameraPreview::paintEvent(QPaintEvent*) {
     const QRectF area = rect();
     painter.fillRect(rect(), Qt::black);
     if (!picture_.isNull()) {
-        painter.drawImage(area, picture_, aspectFillSource(QSizeF(picture_.size()), area.size()));
+        painter.drawImage(area, picture_);
     }
 
     // A pen of width 2 along a line 1 px in covers exactly the outer 2 px.
@@ -125,13 +129,19 @@ QRectF aspectFillSource(const QSizeF& picture, const QSizeF& area) {
                   shown);
 }
 
-QImage toImage(const VideoFrame& frame) {
-    if (!frame.isValid()) return {};
-    // Wraps the frame's pixels without copying; the conversion makes the copy
-    // that the main thread keeps.
-    const QImage wrapped(frame.bgr->data(), frame.width, frame.height, static_cast<qsizetype>(frame.width) * 3,
+QImage toImage(const VideoFrame& frame, const QSize& shown) {
+    if (!frame.isValid() || shown.isEmpty()) return {};
+    const QRect part = aspectFillSource(QSizeF(frame.width, frame.height), QSizeF(shown))
+                           .toRect()
+                           .intersected(QRect(0, 0, frame.width, frame.height));
+    // Wraps the shown part of the frame's pixels without copying; scaling
+    // makes the copy that the main thread keeps.
+    const qsizetype stride = static_cast<qsizetype>(frame.width) * 3;
+    const QImage wrapped(frame.bgr->data() + part.y() * stride + part.x() * 3, part.width(), part.height(), stride,
                          QImage::Format_BGR888);
-    return wrapped.convertToFormat(QImage::Format_RGB32);
+    // Nearest pixel, as drawing the whole picture scaled did: a preview, and
+    // cheap enough for every frame.
+    return wrapped.scaled(shown, Qt::IgnoreAspectRatio, Qt::FastTransformation).convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace vantor::camera

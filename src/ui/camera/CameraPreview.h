@@ -57,7 +57,7 @@ protected:
 private:
     void startPictures();
     void stopPictures();
-    void handOver(const VideoFrame& frame, std::uint64_t showing); // worker thread
+    void handOver(const VideoFrame& frame, std::uint64_t showing, QSize shown); // worker thread
     void receive(const QImage& picture, std::uint64_t showing);    // main thread
 
     CaptureSession& session_;                   // main thread
@@ -75,7 +75,10 @@ private:
 // aspect ratio kept: the whole of one dimension, the centre of the other.
 QRectF aspectFillSource(const QSizeF& picture, const QSizeF& area);
 
-// A camera picture as Qt draws it fastest; null for an invalid frame.
-QImage toImage(const VideoFrame& frame);
+// The part of a camera picture that the preview shows (aspectFillSource),
+// scaled to `shown` pixels in the format Qt draws fastest; null for an
+// invalid frame. Made on the camera worker, so that the main thread only
+// copies it to the screen, and only the pixels shown are converted.
+QImage toImage(const VideoFrame& frame, const QSize& shown);
 
 } // namespace vantor::camera
