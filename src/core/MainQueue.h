@@ -16,6 +16,9 @@ public:
     virtual ~MainQueue() = default;
     virtual void post(Task task) = 0;
     virtual void postAfter(std::chrono::milliseconds delay, Task task) = 0;
+    // The time that postAfter() counts from: the steady clock, unless a
+    // test turns time by hand.
+    virtual std::chrono::steady_clock::time_point now() const { return std::chrono::steady_clock::now(); }
 };
 
 } // namespace vantor

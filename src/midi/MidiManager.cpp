@@ -4,7 +4,12 @@
 
 namespace vantor::midi {
 
-MidiManager::MidiManager(MidiService& service) : service_(service) {
+MidiManager::MidiManager(MidiService& service, MainQueue* pacing) : service_(service) {
+    if (pacing) {
+        pacer_ = std::make_unique<NrpnPacer>(*pacing, [this](const NrpnMessage& m) {
+            return sendNow(m.value, m.parameter, m.channel, pacedDestination_);
+        });
+    }
     midiClient_ = service_.createClient(kClientName);
     outPort_ = service_.createOutputPort(midiClient_, kOutPortName);
     findDestination(kDestinationName);
@@ -12,6 +17,8 @@ MidiManager::MidiManager(MidiService& service) : service_(service) {
         if (connectedEndpoint_ == lost) forgetDestination();
     });
 }
+
+MidiManager::~MidiManager() = default;
 
 void MidiManager::findDestination(std::string_view name) {
     const std::size_t count = service_.destinationCount();
@@ -32,16 +39,25 @@ void MidiManager::findDestination(std::string_view name) {
 }
 
 void MidiManager::sendNRPN(std::int64_t value, std::int64_t parameter, int channel, EndpointRef destination) {
+    // The synth sees the low 14 bits of both numbers: parameters are told
+    // apart by those.
+    const auto bits = [](std::int64_t number) { return static_cast<int>(number & 0x3FFF); };
+    if (!pacer_) {
+        if (sendNow(bits(value), bits(parameter), channel, destination) == SendResult::QueueFull) nrpnLost.emit();
+        return;
+    }
+    pacedDestination_ = destination;
+    pacer_->submit({channel, bits(parameter), bits(value)});
+}
+
+SendResult MidiManager::sendNow(int value, int parameter, int channel, EndpointRef destination) {
     const NrpnBytes bytes = encodeNrpn(value, parameter, channel);
     lastSendResult_ = service_.send(outPort_, destination, bytes);
-    switch (lastSendResult_) {
-    case SendResult::DestinationGone:
-    case SendResult::ServiceGone:
-        if (connectedEndpoint_ == destination) forgetDestination();
-        break;
-    case SendResult::QueueFull: nrpnLost.emit(); break;
-    default: break;
+    if ((lastSendResult_ == SendResult::DestinationGone || lastSendResult_ == SendResult::ServiceGone) &&
+        connectedEndpoint_ == destination) {
+        forgetDestination();
     }
+    return lastSendResult_;
 }
 
 void MidiManager::forgetDestination() {

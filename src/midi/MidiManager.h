@@ -1,9 +1,12 @@
 #pragma once
 
 #include "core/Signal.h"
+#include "core/MainQueue.h"
 #include "midi/MidiService.h"
+#include "midi/NrpnPacer.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,7 +25,10 @@ public:
     static constexpr std::string_view kOutPortName = "OutPort";
     static constexpr std::string_view kDestinationName = "vantor*2";
 
-    explicit MidiManager(MidiService& service);
+    // With `pacing`, sends keep to a MIDI wire's rate (NrpnPacer), timed by
+    // that queue; without, every NRPN is handed to the service at once.
+    explicit MidiManager(MidiService& service, MainQueue* pacing = nullptr);
+    ~MidiManager();
     MidiManager(const MidiManager&) = delete;
     MidiManager& operator=(const MidiManager&) = delete;
 
@@ -35,8 +41,10 @@ public:
     // Sends the four Control Change messages of an NRPN to `destination`
     // through the output port. When the service answers that the connected
     // destination or the service itself is gone, the destination is
-    // forgotten (connectionLost); an NRPN refused by a full output queue is
-    // counted (nrpnLost). Nothing is retried.
+    // forgotten (connectionLost). Unpaced, an NRPN refused by a full output
+    // queue is counted (nrpnLost) and not retried; paced, it waits its turn
+    // again, and a value replaced by a newer one of its parameter before it
+    // could leave is no loss.
     void sendNRPN(std::int64_t value, std::int64_t parameter, int channel, EndpointRef destination);
 
     ClientRef midiClient() const { return midiClient_; }
@@ -55,9 +63,12 @@ public:
     SendResult lastSendResult() const { return lastSendResult_; }
 
 private:
+    SendResult sendNow(int value, int parameter, int channel, EndpointRef destination);
     void forgetDestination();
 
     MidiService& service_;
+    std::unique_ptr<NrpnPacer> pacer_;
+    EndpointRef pacedDestination_{};
     ClientRef midiClient_ = 0;
     PortRef outPort_ = 0;
     std::optional<std::string> connectedDeviceName_;

@@ -5,8 +5,7 @@
 
 namespace vantor::midi {
 
-NrpnPacer::NrpnPacer(MainQueue& mainQueue, Now now, Send send)
-    : mainQueue_(mainQueue), now_(std::move(now)), send_(std::move(send)) {}
+NrpnPacer::NrpnPacer(MainQueue& mainQueue, Send send) : mainQueue_(mainQueue), send_(std::move(send)) {}
 
 void NrpnPacer::submit(const NrpnMessage& message) {
     const auto same = std::find_if(waiting_.begin(), waiting_.end(), [&](const NrpnMessage& w) {
@@ -23,7 +22,7 @@ void NrpnPacer::submit(const NrpnMessage& message) {
 void NrpnPacer::clear() { waiting_.clear(); }
 
 void NrpnPacer::drain() {
-    const TimePoint now = now_();
+    const TimePoint now = mainQueue_.now();
     while (!waiting_.empty() && wireHasRoom(now)) {
         const SendResult result = send_(waiting_.front());
         if (result == SendResult::QueueFull) break; // kept first in line for the next turn

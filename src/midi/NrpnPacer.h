@@ -32,7 +32,6 @@ namespace vantor::midi {
 class NrpnPacer {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
-    using Now = std::function<TimePoint()>;
     using Send = std::function<SendResult(const NrpnMessage&)>;
 
     // 12 bytes of 10 bits (start, 8 data, stop) at 31,250 baud.
@@ -41,7 +40,8 @@ public:
     // next, so the wire never idles between two NRPNs while more wait.
     static constexpr std::chrono::microseconds kAhead = 2 * kWireTime;
 
-    NrpnPacer(MainQueue& mainQueue, Now now, Send send);
+    // Time is the main queue's: the clock its delayed tasks run by.
+    NrpnPacer(MainQueue& mainQueue, Send send);
     NrpnPacer(const NrpnPacer&) = delete;
     NrpnPacer& operator=(const NrpnPacer&) = delete;
 
@@ -61,7 +61,6 @@ private:
     void scheduleDrain(TimePoint now);
 
     MainQueue& mainQueue_;
-    Now now_;
     Send send_;
     std::vector<NrpnMessage> waiting_; // oldest change first, one per channel and parameter
     TimePoint busyUntil_{};            // when the wire has sent everything handed over

@@ -68,6 +68,10 @@ public:
         for (auto it = delayed_.begin(); it != due; ++it) ready_.push_back(std::move(it->second));
         delayed_.erase(delayed_.begin(), due);
     }
+    std::chrono::steady_clock::time_point now() const override {
+        std::lock_guard lock(mutex_);
+        return std::chrono::steady_clock::time_point(now_);
+    }
     std::size_t readyCount() const {
         std::lock_guard lock(mutex_);
         return ready_.size();

@@ -36,6 +36,7 @@ public:
     }
     // From now on every send is refused with `result`.
     void failWith(midi::SendResult result) { failure_ = result; }
+    void stopFailing() { failure_.reset(); }
     // From now on no route can be made (a device another program holds).
     void refuseRoutes() { routesMade_ = false; }
 

@@ -1,5 +1,7 @@
+#include "midi/MidiManager.h"
 #include "midi/NrpnPacer.h"
 #include "support/CoreFakes.h"
+#include "support/MidiFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,20 +18,17 @@ using namespace std::chrono_literals;
 // together with the main queue's delayed tasks.
 class NrpnPacerTest : public ::testing::Test {
 protected:
-    NrpnPacer pacer{queue, [this] { return now; }, [this](const NrpnMessage& m) { return deliver(m); }};
-
     SendResult deliver(const NrpnMessage& message) {
         if (refuse > 0) {
             --refuse;
             return SendResult::QueueFull;
         }
         sent.push_back(message);
-        sentAt.push_back(now);
+        sentAt.push_back(queue.now());
         return answer;
     }
     void wait(std::chrono::milliseconds span) {
         for (auto left = span; left > 0ms; left -= 1ms) {
-            now += 1ms;
             queue.advance(1ms);
             queue.runAll();
         }
@@ -42,11 +41,11 @@ protected:
     }
 
     testing::ManualMainQueue queue;
-    NrpnPacer::TimePoint now{};
     std::vector<NrpnMessage> sent;
     std::vector<NrpnPacer::TimePoint> sentAt;
     SendResult answer = SendResult::Sent;
     int refuse = 0;
+    NrpnPacer pacer{queue, [this](const NrpnMessage& m) { return deliver(m); }};
 };
 
 TEST_F(NrpnPacerTest, AMoveLeavesAtOnceAndAWaitingOneAsSoonAsTheWireHasRoom) {
@@ -117,6 +116,60 @@ TEST_F(NrpnPacerTest, ARefusalIsTriedAgainAndAGoneDestinationDropsWhatWaits) {
     pacer.submit({0, 5, 2});
     pacer.submit({0, 6, 2});
     EXPECT_EQ(pacer.waiting(), 0u);
+}
+
+} // namespace
+} // namespace vantor::midi
+
+namespace vantor::midi {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Paced, the manager hands a burst over as the wire frees up; a full queue
+// is waited out, not counted lost; a destination gone meanwhile is told once.
+TEST(PacedMidiManager, SendsABurstAsTheWireFreesUpAndWaitsOutAFullQueue) {
+    testing::ManualMainQueue queue;
+    testing::RecordingMidiService service;
+    const auto synth = service.addDestination("vantor*2");
+    MidiManager manager(service, &queue);
+    int lost = 0, gone = 0;
+    auto lostConnection = manager.nrpnLost.connect([&] { ++lost; });
+    auto goneConnection = manager.connectionLost.connect([&] { ++gone; });
+    const auto delivered = [&] {
+        std::vector<NrpnMessage> all;
+        for (const auto& sent : service.sends()) {
+            const auto messages = decodeNrpns(sent.bytes);
+            all.insert(all.end(), messages.begin(), messages.end());
+        }
+        return all;
+    };
+    const auto wait = [&](std::chrono::milliseconds span) {
+        for (auto left = span; left > 0ms; left -= 1ms) {
+            queue.advance(1ms);
+            queue.runAll();
+        }
+    };
+
+    for (int value = 0; value < 10; ++value) manager.sendNRPN(value, 28, 0, synth);
+    manager.sendNRPN(20000, 3, 0, synth); // the synth sees the low 14 bits: 3616
+    EXPECT_EQ(service.sends().size(), 2u);
+    wait(50ms);
+    EXPECT_EQ(delivered(), (std::vector<NrpnMessage>{{0, 28, 0}, {0, 28, 1}, {0, 28, 9}, {0, 3, 3616}}));
+
+    service.failWith(SendResult::QueueFull);
+    manager.sendNRPN(5, 5, 0, synth);
+    wait(20ms);
+    service.stopFailing();
+    wait(20ms);
+    EXPECT_EQ(delivered().back(), (NrpnMessage{0, 5, 5}));
+    EXPECT_EQ(lost, 0);
+
+    for (int value = 0; value < 5; ++value) manager.sendNRPN(value, 7, 0, synth);
+    service.loseDestination(synth);
+    wait(50ms);
+    EXPECT_EQ(gone, 1);
+    EXPECT_FALSE(manager.isConnected());
 }
 
 } // namespace
