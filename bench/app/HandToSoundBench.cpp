@@ -53,22 +53,16 @@ namespace {
 using namespace std::chrono_literals;
 using vantor::e2e::JackReceiver;
 using vantor::e2e::JackServer;
+using vantor::e2e::percentile;
 using vantor::e2e::ReceivedEvent;
 using vantor::handpose::ModelVariant;
 using vantor::testing::FakeV4l2Device;
 using Clock = std::chrono::steady_clock;
 
-constexpr double kPeriodMicros = 1e6 * JackServer::kPeriodFrames / JackServer::kSampleRate;
+constexpr double kPeriodMicros = JackServer::kPeriodMicros;
 constexpr auto kFramePeriod = std::chrono::microseconds(33'333);
 constexpr int kIndexRowParameter = 4; // the index finger's height: row 1 starts on NRPN 4
 constexpr int kWarmUpFrames = 10;
-
-double percentile(std::vector<double> samples, double fraction) {
-    if (samples.empty()) return 0;
-    std::sort(samples.begin(), samples.end());
-    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
-    return samples[std::min(index, samples.size() - 1)];
-}
 
 double cpuSeconds(clockid_t clock) {
     timespec now{};

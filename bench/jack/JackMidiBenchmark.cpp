@@ -22,21 +22,15 @@ namespace {
 
 using vantor::e2e::JackReceiver;
 using vantor::e2e::JackServer;
+using vantor::e2e::percentile;
 using vantor::e2e::ReceivedEvent;
 using vantor::midi::MidiManager;
 using vantor::platform::JackMidiService;
 using Clock = std::chrono::steady_clock;
 
-constexpr double kPeriodMicros = 1e6 * JackServer::kPeriodFrames / JackServer::kSampleRate;
+constexpr double kPeriodMicros = JackServer::kPeriodMicros;
 // Target for a single NRPN: p99 within one period plus half a millisecond.
 constexpr double kTargetP99Micros = kPeriodMicros + 500.0;
-
-double percentile(std::vector<double> samples, double fraction) {
-    if (samples.empty()) return 0;
-    std::sort(samples.begin(), samples.end());
-    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
-    return samples[std::min(index, samples.size() - 1)];
-}
 
 // Waits for `count` more events, polling briefly so the next send starts
 // soon after (and at a varying point of the period).

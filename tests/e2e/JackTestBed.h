@@ -50,6 +50,14 @@ inline bool onPipeWireJack() {
            std::string_view(library.dli_fname).find("/pipewire-") != std::string_view::npos;
 }
 
+// The sample at `fraction` (0..1) of the sorted samples, the nearest rank; 0 for none.
+inline double percentile(std::vector<double> samples, double fraction) {
+    if (samples.empty()) return 0;
+    std::sort(samples.begin(), samples.end());
+    const auto index = static_cast<std::size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
+    return samples[std::min(index, samples.size() - 1)];
+}
+
 // A private JACK server for the process and its children, of the kind its libjack talks to, at 48 kHz with
 // 128-frame periods:
 // - jackd2: dummy driver, synchronous so that a late client delays the MIDI rather than losing it, with a 10 s
@@ -61,6 +69,7 @@ class JackServer {
 public:
     static constexpr unsigned kSampleRate = 48000;
     static constexpr unsigned kPeriodFrames = 128;
+    static constexpr double kPeriodMicros = 1e6 * kPeriodFrames / kSampleRate;
 
     JackServer() : pipeWire_(onPipeWireJack()), name_("vantor-testbed-" + std::to_string(getpid())) {
         if (pipeWire_) preparePipeWire();
