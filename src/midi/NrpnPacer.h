@@ -25,7 +25,14 @@ namespace vantor::midi {
 // room for, byte by byte, which leaves Control Changes that belong to no
 // whole NRPN. Handing over no more than the wire carries keeps the
 // interface's buffer from filling. A refusal that does reach us (a full
-// queue) is retried the same way.
+// queue) is retried the same way. Measured on Debian's kernel with the USB
+// MIDI gadget as a synth reading at the DIN rate, a three-second drag of six
+// grouped sliders (600 NRPNs a second) handed over at once left 599 orphan
+// Control Changes and four of the six parameters on an old value; paced, 787
+// whole NRPNs (262 a second), none orphaned, every last value there 24 ms
+// after the last move. The DIN rate is the pace of the slowest link a synth
+// is reached by, so it is the one safe for all; a faster link loses nothing
+// by it but the chance to send values the next one replaces anyway.
 //
 // The first NRPN of a move leaves at once; only what follows within the same
 // few milliseconds waits. Main thread only; nothing blocks.
@@ -37,7 +44,12 @@ public:
     // 12 bytes of 10 bits (start, 8 data, stop) at 31,250 baud.
     static constexpr std::chrono::microseconds kWireTime{3840};
     // What may be handed over ahead of the wire: the one being sent and the
-    // next, so the wire never idles between two NRPNs while more wait.
+    // next, so the wire never idles between two NRPNs while more wait, even
+    // when the main queue's timer (millisecond steps) runs a few milliseconds
+    // late. It also bounds what a drag's end waits for: at most this plus
+    // one wire time per parameter still waiting (34.6 ms for seven; measured
+    // over JACK, 34-35 ms median, 259 NRPNs a second; one and a half wire
+    // times measured no shorter, within the machine's noise).
     static constexpr std::chrono::microseconds kAhead = 2 * kWireTime;
 
     // Time is the main queue's: the clock its delayed tasks run by.

@@ -23,8 +23,7 @@ ContentView::ContentView(midi::MidiService& midiService, MainQueue& mainQueue, C
     : mainQueue_(mainQueue),
       console_(console),
       random_(random),
-      midiManager_(midiService),
-      lostNrpnReport_(midiManager_, mainQueue, console),
+      midiManager_(midiService, &mainQueue),
       sliderLabels_(kSliderLabels.begin(), kSliderLabels.end()),
       nrpnButtonStates_(std::move(nrpnButtonStates)),
       watchers_(

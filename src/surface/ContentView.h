@@ -5,7 +5,6 @@
 #include "core/MainQueue.h"
 #include "core/RandomSource.h"
 #include "core/Signal.h"
-#include "midi/LostNrpnReport.h"
 #include "midi/MidiManager.h"
 #include "midi/MidiService.h"
 #include "modes/ModButtons.h"
@@ -23,8 +22,9 @@ namespace vantor::surface {
 // The control surface's state and the operations that change it and send
 // it: the 43 slider values, tab linking, the seven mode flags, the mod
 // buttons, the dice and the utility tab. Constructing it builds the one
-// MidiManager, which looks up the destination, and the report of NRPNs
-// lost to a full output queue. Views show this state, forward the user's
+// MidiManager, which looks up the destination and keeps the sends to a MIDI
+// wire's rate on the main queue's clock, the newest value of each parameter
+// winning (NrpnPacer). Views show this state, forward the user's
 // edits here and listen to the change signals; they keep no values of their
 // own. Main thread only.
 class ContentView {
@@ -114,7 +114,6 @@ private:
     Console& console_;
     RandomSource& random_;
     midi::MidiManager midiManager_;
-    midi::LostNrpnReport lostNrpnReport_;
 
     std::vector<double> sliderValues_ = std::vector<double>(kSliderCount, 0.0);
     std::vector<std::string> sliderLabels_;

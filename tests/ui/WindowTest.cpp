@@ -102,7 +102,10 @@ public:
         return window_->findChild<T*>(name);
     }
     QSlider* slider(int index) { return find<QSlider>(QStringLiteral("slider.%1").arg(index, 2, 10, QChar('0'))); }
-    Sent takeNrpns() { // sent since the last call
+    // Sent since the last call, once the sends waiting for the wire have left
+    // (the clock turned 200 ms, time for 52 NRPNs).
+    Sent takeNrpns() {
+        for (int ms = 0; ms < 200; ++ms) advance(1ms);
         auto sent = midi.nrpns();
         midi.clearSends();
         return sent;
@@ -298,10 +301,8 @@ private Q_SLOTS:
                                                  {Qt::Key_PageDown, 0}, {Qt::Key_End, 16383},   {Qt::Key_Home, 0}};
         for (const auto& [key, value] : steps) {
             QTest::keyClick(source, key);
-            QCOMPARE(harness.takeNrpns(), (Sent{{0, 2, value}}));
             QCOMPARE(shownTip(), QString::number(value));
-            harness.drain();
-            QCOMPARE(harness.takeNrpns(), (Sent{{0, 8, value}})); // the slider it moves sends nothing again
+            QCOMPARE(harness.takeNrpns(), (Sent{{0, 2, value}, {0, 8, value}})); // the slider it moves sends nothing again
             QCOMPARE(harness.slider(7)->value(), value);
         }
         QTest::mouseClick(bar, Qt::LeftButton);
@@ -487,8 +488,10 @@ private Q_SLOTS:
         QVERIFY(!harness.session->isRunning());
 
         auto* middle = harness.find<QSlider>(QStringLiteral("cameraRow.2.slider")); // NRPN 6
-        for (const int position : {1, 2, 3, 16383}) middle->setValue(position);
-        QCOMPARE(harness.takeNrpns(), (Sent{{0, 6, 1}, {0, 6, 2}, {0, 6, 3}, {0, 6, 16383}}));
+        for (const int position : {1, 2, 3, 16383}) {
+            middle->setValue(position);
+            QCOMPARE(harness.takeNrpns(), (Sent{{0, 6, position}}));
+        }
     }
 
     void areaDrawsEveryJointAsARedDotWithYUp() {

@@ -126,10 +126,16 @@ private Q_SLOTS:
 
 private:
     // The monitor's next line, passing over the note a machine with ALSA adds.
+    // The monitor's next line; the window's event loop runs meanwhile, as the
+    // program's does, so that sends waiting for the wire's pace go out.
     std::string nextLine() {
-        std::string line = "listening: ALSA ";
-        while (line.starts_with("listening: ALSA ")) line = monitor_->readLine(20s).value_or("<nothing within 20 s>");
-        return line;
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            const auto line = monitor_->readLine(5ms);
+            if (line && !line->starts_with("listening: ALSA ")) return *line;
+        }
+        return "<nothing within 20 s>";
     }
 
     JackServer server_;
