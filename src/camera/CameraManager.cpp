@@ -47,6 +47,12 @@ void CameraManager::captureOutput(const VideoFrame& frame) {
     // Without hand tracking every picture would read as one without a hand,
     // and its reset would undo each value the user sets on the rows by hand.
     if (!workerTrackingAvailable_) return;
+    // While the tracker is being built (on a thread of its own, so that
+    // stopping the camera never waits for it) pictures are not read.
+    if (!detector_->isReady()) {
+        detector_->prepare();
+        return;
+    }
     const auto hands = detector_->detect(frame);
     checkHandTracking();
     if (!workerTrackingAvailable_) return;

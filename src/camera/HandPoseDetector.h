@@ -40,6 +40,10 @@ public:
     // False for a stand-in that never finds a hand, as when the hand models
     // could not be read; the camera panel then says so.
     virtual bool canFindHands() const { return true; }
+    // A detector built on first use: prepare() starts the build without
+    // waiting for it, and detect() runs once isReady().
+    virtual void prepare() {}
+    virtual bool isReady() const { return true; }
 };
 
 } // namespace vantor::camera

@@ -1,8 +1,10 @@
 // The four hand models: each reproduces every output tensor of TensorFlow
 // Lite's own runtime (XNNPACK) on the reference photo within 1e-4 of the
 // tensor's largest value; missing, damaged or swapped files are refused.
+// Small models of every operator run with known results.
 #include "platform/handpose/MediaPipeHandDetector.h"
-#include "platform/handpose/XnnNetwork.h"
+#include "platform/network/XnnNetwork.h"
+#include "support/TinyModels.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <unistd.h>
 
 namespace vantor::handpose {
@@ -110,6 +113,46 @@ INSTANTIATE_TEST_SUITE_P(
         BadModels{"Empty", kPalm, kLandmark, [](auto& b) { b.clear(); }, kLandmarkFile},
         BadModels{"CutToAThird", kPalm, kLandmark, [](auto& b) { b.resize(b.size() / 3); }, kLandmarkFile}),
     [](const ::testing::TestParamInfo<BadModels>& row) { return row.param.name; });
+
+// Each operator's small model is built by the inference engine and, with -1
+// everywhere in its input, gives the values worked out by hand. A PRELU whose
+// slope is a scalar passed every check once and then crashed the planner;
+// it is refused with the reason.
+TEST(TinyModels, EveryOperatorBuildsAndRunsAndAScalarSlopeIsRefused) {
+    std::map<std::string, std::vector<float>> outputs;
+    for (const auto& [name, bytes] : testing::tinyModelsOfEveryOperator()) {
+        std::string error;
+        const auto model = TfliteModel::fromBytes(bytes, error);
+        ASSERT_TRUE(model) << name << ": " << error;
+        const auto network = XnnNetwork::fromModel(*model, nullptr, error);
+        if (name == "prelu-scalar-slope") {
+            EXPECT_FALSE(network);
+            EXPECT_THAT(error, ::testing::HasSubstr("only one slope per channel is supported"));
+            continue;
+        }
+        ASSERT_TRUE(network) << name << ": " << error;
+        std::ranges::fill(network->input(), -1.0f);
+        ASSERT_TRUE(network->run()) << name;
+        const auto values = network->output(0);
+        EXPECT_TRUE(std::ranges::all_of(values, [](float v) { return std::isfinite(v); })) << name;
+        outputs[name].assign(values.begin(), values.end());
+    }
+    // The first values of a model's output are these.
+    const auto startsWith = [&](const std::string& name, std::vector<float> expected) {
+        const auto& got = outputs[name];
+        const std::vector<float> first(got.begin(), got.begin() + static_cast<long>(std::min(got.size(), expected.size())));
+        EXPECT_THAT(first, ::testing::Pointwise(::testing::FloatNear(1e-4f), expected)) << name;
+    };
+    startsWith("add", {-1.25f, -1.125f});
+    startsWith("logistic", {0.26894f});
+    startsWith("prelu", {0.25f, 0.125f});
+    startsWith("dequantize", {0.0f, -2.0f});
+    startsWith("mean", {-1.0f, -1.0f});
+    startsWith("pad", {0.0f, 0.0f}); // a padded row first
+    startsWith("max-pool", {-1.0f});
+    startsWith("concatenation", {0.26894f, 0.26894f, -2.0f, -2.0f}); // logistic's two channels, then the sum's
+    EXPECT_EQ(outputs["concatenation"].size(), 64u);
+}
 
 } // namespace
 } // namespace vantor::handpose

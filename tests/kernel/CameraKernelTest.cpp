@@ -142,16 +142,17 @@ void expectColourBars(V4l2FrameSource& source) {
     EXPECT_GT(yellow[2], 150); // red
 }
 
-// Presses vivid's "Disconnect" button, which makes the device behave as
-// an unplugged one towards everyone who has it open.
-bool pressDisconnect() {
+// Presses one of vivid's buttons, named as v4l2-ctl lists them, through a
+// descriptor of its own: "Disconnect" makes the device behave as an
+// unplugged one towards everyone who has it open.
+bool pressButton(const char* name) {
     const int fd = ::open(kNode, O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
     v4l2_queryctrl query{};
     bool pressed = false;
     query.id = V4L2_CTRL_FLAG_NEXT_CTRL;
     while (!pressed && ::ioctl(fd, VIDIOC_QUERYCTRL, &query) == 0) {
-        if (std::strcmp(reinterpret_cast<const char*>(query.name), "Disconnect") == 0) {
+        if (std::strcmp(reinterpret_cast<const char*>(query.name), name) == 0) {
             v4l2_control control{query.id, 1};
             pressed = ::ioctl(fd, VIDIOC_S_CTRL, &control) == 0;
         }
@@ -178,7 +179,7 @@ TEST_P(ConvertedFormat, GivesColourBarsUntilPulledOutAndAgainAfterReplugAndLetsG
     V4l2FrameSource source(std::make_unique<OneFormatCamera>(GetParam().second));
     ASSERT_TRUE(source.hasInput());
     expectColourBars(source);
-    ASSERT_TRUE(pressDisconnect());
+    ASSERT_TRUE(pressButton("Disconnect"));
     EXPECT_EQ(readPicture(source).status, SourceStatus::Gone);
     source.close();
     ASSERT_TRUE(writeDriver("unbind") && writeDriver("bind"));
@@ -199,6 +200,24 @@ TEST_P(ConvertedFormat, GivesColourBarsUntilPulledOutAndAgainAfterReplugAndLetsG
 INSTANTIATE_TEST_SUITE_P(Vivid, ConvertedFormat,
                          testing::Values(Format{"YUYV", V4L2_PIX_FMT_YUYV}, Format{"YU12", V4L2_PIX_FMT_YUV420}),
                          [](const auto& row) { return std::string(row.param.first); });
+
+// vivid's fatal streaming error puts the queue in videobuf2's error state
+// (a dequeue answers EIO, poll POLLERR): the stream is restarted and the
+// pictures come again. When the restart fails too, the camera is lost.
+TEST(Vivid, AFatalStreamingErrorRestartsTheStreamOnceAndAFailedRestartLosesTheCamera) {
+    V4l2FrameSource source(std::make_unique<OneFormatCamera>(V4L2_PIX_FMT_YUYV));
+    expectColourBars(source);
+    ASSERT_TRUE(pressButton("Inject Fatal Streaming Error"));
+    EXPECT_EQ(readPicture(source).status, SourceStatus::Ready);
+    EXPECT_EQ(readPicture(source).status, SourceStatus::Ready);
+
+    ASSERT_TRUE(pressButton("Inject VIDIOC_STREAMON Error"));
+    ASSERT_TRUE(pressButton("Inject Fatal Streaming Error"));
+    EXPECT_EQ(readPicture(source).status, SourceStatus::Gone);
+    source.close();
+    expectColourBars(source); // a new run starts it again
+    source.close();
+}
 
 // With pictures waiting in more than one buffer, a read converts the newest
 // (the highest sequence number) and hands the older ones straight back.

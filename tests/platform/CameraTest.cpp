@@ -54,6 +54,35 @@ INSTANTIATE_TEST_SUITE_P(Formats, CameraFormat,
                                            std::pair(V4L2_PIX_FMT_MJPEG, "camera/hand-160x120.jpg")),
                          [](const auto& row) { return row.param.first == V4L2_PIX_FMT_MJPEG ? "mjpeg" : "yuyv"; });
 
+// A driver's fatal streaming error (a dequeue answers EIO, poll POLLERR) would otherwise be answered "nothing
+// now" for ever: the picture frozen, no notice. The stream is restarted once and pictures come again; a stream
+// that breaks again before a picture came, or will not start, is a lost camera.
+TEST(V4l2Capture, AStreamInTheDriversErrorStateIsRestartedOnceThenTheCameraIsLost) {
+    auto* device = new FakeV4l2Device(V4L2_PIX_FMT_YUYV, 160, 120);
+    V4l2FrameSource source{std::unique_ptr<V4l2Device>(device)};
+    ASSERT_EQ(source.open(), SourceStatus::Ready);
+    const FakeV4l2Device::Bytes picture(2 * 160 * 120, 128);
+    for (int round = 0; round < 2; ++round) { // a picture between two errors: each gets its restart
+        device->breakStream();
+        device->capture(picture); // lost: the stream is down
+        EXPECT_EQ(source.read({}).status, SourceStatus::NotNow) << round;
+        EXPECT_EQ(device->streamStarts(), 2u + round);
+        device->capture(picture);
+        EXPECT_EQ(source.read({}).status, SourceStatus::Ready) << round;
+    }
+    device->breakStream();
+    EXPECT_EQ(source.read({}).status, SourceStatus::NotNow);
+    device->breakStream();
+    EXPECT_EQ(source.read({}).status, SourceStatus::Gone) << "broken again before a picture came";
+
+    ASSERT_EQ(source.open(), SourceStatus::Ready);
+    device->refuseToStream(true);
+    device->breakStream();
+    EXPECT_EQ(source.read({}).status, SourceStatus::Gone) << "the restart failed";
+    source.close();
+    EXPECT_EQ(device->buffersMapped(), 0u);
+}
+
 TEST(V4l2Capture, NoCameraOrANodeThatIsNoCameraGivesNoInputAndNothingIsPrinted) {
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();

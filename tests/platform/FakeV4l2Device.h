@@ -47,6 +47,12 @@ public:
     }
     // From now on every call fails as for a device that was pulled out.
     void unplug() { plugged_ = false; }
+    // The queue's error state, as a driver's fatal streaming error leaves it: waiters wake (POLLERR) and a
+    // dequeue answers EIO until the stream is stopped.
+    void breakStream() { broken_ = true; }
+    // Whether starting the stream fails (EIO), as for a device that cannot recover.
+    void refuseToStream(bool refuse) { refuseToStream_ = refuse; }
+    std::size_t streamStarts() const { return streamStarts_; }
 
     std::size_t buffersQueued() const { return queued_.size(); }
     std::size_t buffersMapped() const { return mapped_; }
@@ -60,7 +66,7 @@ public:
     }
     void unmap(void*, std::size_t) override { --mapped_; }
     bool waitForPicture(const std::stop_token&, std::chrono::milliseconds) override {
-        return !plugged_ || !filled_.empty(); // a vanished device wakes its waiters
+        return !plugged_ || broken_ || !filled_.empty(); // a vanished or broken device wakes its waiters
     }
 
     int ioctl(unsigned long request, void* argument) override {
@@ -95,15 +101,19 @@ public:
             queued_.push_back(buffer->index);
             return 0;
         case VIDIOC_DQBUF:
+            if (broken_) return fail(EIO);
             if (filled_.empty()) return fail(EAGAIN);
             buffer->index = filled_.front(); // bytesused 0: the whole buffer
             filled_.pop_front();
             return 0;
         case VIDIOC_STREAMON:
+            if (refuseToStream_) return fail(EIO);
+            ++streamStarts_;
             streaming_ = true;
             return 0;
         case VIDIOC_STREAMOFF: // every buffer comes back to the program, filled or not
             streaming_ = false;
+            broken_ = false;
             queued_.clear();
             filled_.clear();
             return 0;
@@ -121,6 +131,9 @@ private:
     const std::uint32_t format_, width_, height_;
     bool plugged_ = true;
     bool streaming_ = false;
+    bool broken_ = false;
+    bool refuseToStream_ = false;
+    std::size_t streamStarts_ = 0;
     std::vector<Bytes> buffers_;
     std::deque<std::uint32_t> queued_, filled_; // to be filled, to be dequeued: oldest first
     std::size_t mapped_ = 0;

@@ -14,6 +14,7 @@ namespace {
 
 using testing::handWith;
 using testing::makeHand;
+using testing::waitUntil;
 
 constexpr float kSure = 0.9f;
 const float kJustAbove = std::nextafter(0.6f, 1.0f);
@@ -136,9 +137,14 @@ TEST_F(CameraTest, PostsAtMostOneTaskPerPictureAndNoneButTheErrorLineForAMissing
 }
 
 // Which notice outranks which, and its picture, are the window's tests; these are the changes told.
+// The first picture starts reading the models; a picture once they are read finds them unusable.
 TEST_F(CameraTest, HandModelsFoundUnreadableWhenTheFirstPictureComesAreToldOnce) {
-    build(std::make_unique<DeferredHandPoseDetector>([] { return std::unique_ptr<HandPoseDetector>(); }));
+    auto unreadable = std::make_unique<DeferredHandPoseDetector>([] { return std::unique_ptr<HandPoseDetector>(); });
+    const DeferredHandPoseDetector& models = *unreadable;
+    build(std::move(unreadable));
     EXPECT_EQ(manager->notice(), CameraNotice::None);
+    picture();
+    ASSERT_TRUE(waitUntil([&] { return models.isReady(); }));
     picture();
     picture();
     EXPECT_EQ(told, std::vector{CameraNotice::HandTrackingUnavailable});
@@ -147,15 +153,18 @@ TEST_F(CameraTest, HandModelsFoundUnreadableWhenTheFirstPictureComesAreToldOnce)
 // Every picture of a missing tracker reads as one without a hand; a reset
 // for each would throw away what the user sets on the rows by hand.
 TEST_F(CameraTest, WithoutHandTrackingPicturesLeaveTheValuesToTheUsersHand) {
-    const auto unreadableModels = [] {
-        return std::make_unique<DeferredHandPoseDetector>([] { return std::unique_ptr<HandPoseDetector>(); });
-    };
     for (const bool modelsReadAtFirstPicture : {false, true}) {
-        build(modelsReadAtFirstPicture ? unreadableModels() : noModels());
+        auto unreadable = std::make_unique<DeferredHandPoseDetector>([] { return std::unique_ptr<HandPoseDetector>(); });
+        const DeferredHandPoseDetector& models = *unreadable;
+        if (modelsReadAtFirstPicture) build(std::move(unreadable));
+        else build(noModels());
         std::vector<TrackedValues> published;
         const auto watch = manager->sliderValuesChanged().connect([&](const TrackedValues& v) { published.push_back(v); });
         picture();
         manager->setSliderValue(1, 0.5);
+        if (modelsReadAtFirstPicture) {
+            ASSERT_TRUE(waitUntil([&] { return models.isReady(); }));
+        }
         for (int i = 0; i < 3; ++i) picture();
         EXPECT_EQ(published, (std::vector{TrackedValues{0, 0.5, 0, 0, 0}})) << modelsReadAtFirstPicture;
     }

@@ -56,9 +56,10 @@ template <typename Analyse>
 int describeEach(const std::vector<std::string>& images, Analyse analyse) {
     int status = 0;
     for (const std::string& image : images) {
-        const auto picture = vantor::platform::readImageFile(image);
+        std::string whyNot;
+        const auto picture = vantor::platform::readImageFile(image, &whyNot);
         if (!picture) {
-            std::cerr << "vantor2-handpose: cannot read image " << image << "\n";
+            std::cerr << "vantor2-handpose: cannot read image " << image << ": " << whyNot << "\n";
             status = 1;
             continue;
         }

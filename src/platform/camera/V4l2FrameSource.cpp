@@ -138,6 +138,7 @@ SourceStatus V4l2FrameSource::open() {
         return status;
     }
     run_ = std::move(run);
+    restartedWithoutPicture_ = false;
     return SourceStatus::Ready;
 }
 
@@ -151,12 +152,21 @@ FrameRead V4l2FrameSource::read(std::stop_token stop) {
         if (!device_->waitForPicture(stop, kPictureWait)) return {};
         const V4l2Stream::Taken taken = stream.takeNewest();
         if (taken.gone) return {SourceStatus::Gone, {}};
+        if (taken.failed) {
+            // Restarted once; a stream that breaks again before it gave a
+            // picture, or will not start, is a camera lost.
+            if (restartedWithoutPicture_ || !stream.start(kBufferCount)) return {SourceStatus::Gone, {}};
+            restartedWithoutPicture_ = true;
+            mayBeStale = false;
+            continue;
+        }
         if (!taken.newest) continue;
         if (taken.filled == stream.bufferCount() && mayBeStale) {
             mayBeStale = false;
             stream.giveBack(taken.newest->index);
             continue;
         }
+        restartedWithoutPicture_ = false;
         auto picture = run_->convert(*taken.newest);
         if (!stream.giveBack(taken.newest->index) && errno == ENODEV) return {SourceStatus::Gone, {}};
         if (!picture) return {};

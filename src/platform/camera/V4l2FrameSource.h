@@ -37,7 +37,9 @@ public:
     // The newest picture: all that are waiting are taken and only the last
     // one is converted. When every buffer was full the driver had nowhere
     // to put newer pictures, so the newest of them may be old: then the
-    // buffers go back and the next picture is waited for.
+    // buffers go back and the next picture is waited for. A stream the
+    // driver puts in its error state is restarted once; if it will not
+    // start, or breaks again before a picture came, the camera is Gone.
     camera::FrameRead read(std::stop_token stop) override;
     void close() override;
 
@@ -47,6 +49,7 @@ private:
     const std::unique_ptr<V4l2Device> device_; // worker thread while a run lasts
     bool hasInput_ = false;
     std::unique_ptr<Run> run_; // worker thread
+    bool restartedWithoutPicture_ = false; // worker thread
 };
 
 } // namespace vantor::platform

@@ -74,9 +74,12 @@ V4l2Stream::Taken V4l2Stream::takeNewest() {
     for (std::size_t round = 0; round < 2 * buffers_.size(); ++round) {
         v4l2_buffer buffer = captureBuffer();
         if (device_.ioctl(VIDIOC_DQBUF, &buffer) != 0) {
-            // EAGAIN: nothing more is waiting. Other faults may pass; only a
-            // vanished device ends the run.
+            // EAGAIN: nothing more is waiting. EIO: the driver put the
+            // queue in its error state, which only a restart of the stream
+            // clears. Other faults may pass; only a vanished device ends
+            // the run.
             taken.gone = errno == ENODEV;
+            taken.failed = errno == EIO;
             break;
         }
         if (buffer.index >= buffers_.size()) continue;

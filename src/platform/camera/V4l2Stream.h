@@ -38,6 +38,7 @@ public:
         std::optional<Picture> newest; // to be given back once read
         std::size_t filled = 0;        // how many filled buffers were waiting
         bool gone = false;             // the device is unplugged
+        bool failed = false;           // the stream broke (EIO): no picture comes until it restarts
     };
     // Takes every filled buffer that is waiting, without waiting for more,
     // and gives all but the newest straight back. Buffers the driver marks

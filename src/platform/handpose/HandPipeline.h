@@ -2,7 +2,7 @@
 
 #include "HandRegion.h"
 #include "PalmDecoding.h"
-#include "XnnNetwork.h"
+#include "platform/network/XnnNetwork.h"
 #include "camera/VideoFrame.h"
 #include "platform/handtracking/HandModelFiles.h"
 

@@ -1,9 +1,11 @@
 #include "platform/image/ImageFile.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <jpeglib.h>
@@ -15,8 +17,20 @@ namespace {
 
 using Pixels = std::vector<std::uint8_t>;
 
-// A damaged header can claim any size; no picture we read comes near this.
-constexpr std::size_t kMaxBytes = std::size_t{1} << 30;
+// A damaged or hostile header can claim any size, and a progressive JPEG's
+// decoder sets memory aside for the whole picture before the first row, so
+// the size is checked right after the header: no camera frame or photo we
+// read comes near 50 megapixels (150 MB as BGR).
+constexpr std::uint64_t kMaxPixels = 50'000'000;
+// libjpeg's own memory besides the rows it hands out: a progressive picture
+// of kMaxPixels keeps up to 6 bytes of coefficients per pixel. Beyond this
+// it gives up (it has no backing store) instead of taking more.
+constexpr long kMaxJpegMemory = 320L << 20;
+
+std::string tooLarge(std::uint64_t width, std::uint64_t height) {
+    return "larger than 50 megapixels (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+}
+bool withinLimit(std::uint64_t width, std::uint64_t height) { return width * height <= kMaxPixels; }
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -29,12 +43,13 @@ std::optional<camera::VideoFrame> frameOf(int width, int height, Pixels pixels) 
     return frame;
 }
 
-std::optional<camera::VideoFrame> readPng(std::FILE* file) {
+std::optional<camera::VideoFrame> readPng(std::FILE* file, std::string& reason) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_stdio(&image, file)) return std::nullopt;
     image.format = PNG_FORMAT_BGR;
-    if (PNG_IMAGE_SIZE(image) > kMaxBytes) {
+    if (!withinLimit(image.width, image.height)) {
+        reason = tooLarge(image.width, image.height);
         png_image_free(&image);
         return std::nullopt;
     }
@@ -59,51 +74,65 @@ void stayQuiet(j_common_ptr) {}
 
 // No C++ object with a destructor may live in this frame: the jump skips
 // destructors. The caller owns the decompressor and the pixels.
-bool decodeJpeg(jpeg_decompress_struct& info, JpegErrors& errors, std::FILE* file, Pixels& pixels) {
-    if (setjmp(errors.failed)) return false;
+enum class JpegResult { Decoded, Damaged, TooLarge };
+JpegResult decodeJpeg(jpeg_decompress_struct& info, JpegErrors& errors, std::FILE* file, Pixels& pixels) {
+    if (setjmp(errors.failed)) return JpegResult::Damaged;
     jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = kMaxJpegMemory;
     jpeg_stdio_src(&info, file);
     jpeg_read_header(&info, TRUE);
+    if (!withinLimit(info.image_width, info.image_height)) return JpegResult::TooLarge;
     // libjpeg-turbo converts grayscale, YCbCr and RGB into BGR by itself.
     info.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&info);
     const std::size_t rowBytes = static_cast<std::size_t>(info.output_width) * 3u;
-    if (rowBytes * info.output_height > kMaxBytes) return false;
     pixels.resize(rowBytes * info.output_height);
     while (info.output_scanline < info.output_height) {
         JSAMPROW row = pixels.data() + rowBytes * info.output_scanline;
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
-    return true;
+    return JpegResult::Decoded;
 }
 
-std::optional<camera::VideoFrame> readJpeg(std::FILE* file) {
+std::optional<camera::VideoFrame> readJpeg(std::FILE* file, std::string& reason) {
     jpeg_decompress_struct info{};
     JpegErrors errors{};
     info.err = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = jumpOut;
     errors.manager.output_message = stayQuiet;
     Pixels pixels;
-    const bool decoded = decodeJpeg(info, errors, file, pixels);
+    const JpegResult result = decodeJpeg(info, errors, file, pixels);
     const auto width = static_cast<int>(info.output_width);
     const auto height = static_cast<int>(info.output_height);
+    if (result == JpegResult::TooLarge) reason = tooLarge(info.image_width, info.image_height);
     jpeg_destroy_decompress(&info);
-    if (!decoded) return std::nullopt;
+    if (result != JpegResult::Decoded) return std::nullopt;
     return frameOf(width, height, std::move(pixels));
 }
 
 } // namespace
 
-std::optional<camera::VideoFrame> readImageFile(const std::string& path) {
-    const File file(std::fopen(path.c_str(), "rb"));
-    if (!file) return std::nullopt;
-    unsigned char signature[8] = {};
-    const std::size_t got = std::fread(signature, 1, sizeof signature, file.get());
-    std::rewind(file.get());
-    if (got == sizeof signature && png_sig_cmp(signature, 0, sizeof signature) == 0) return readPng(file.get());
-    if (got >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF) return readJpeg(file.get());
-    return std::nullopt;
+std::optional<camera::VideoFrame> readImageFile(const std::string& path, std::string* whyNot) {
+    std::string reason;
+    const auto picture = [&]() -> std::optional<camera::VideoFrame> {
+        const File file(std::fopen(path.c_str(), "rb"));
+        if (!file) {
+            reason = std::strerror(errno);
+            return std::nullopt;
+        }
+        unsigned char signature[8] = {};
+        const std::size_t got = std::fread(signature, 1, sizeof signature, file.get());
+        std::rewind(file.get());
+        if (got == sizeof signature && png_sig_cmp(signature, 0, sizeof signature) == 0) return readPng(file.get(), reason);
+        if (got >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF) {
+            return readJpeg(file.get(), reason);
+        }
+        reason = "not a PNG or JPEG picture";
+        return std::nullopt;
+    }();
+    if (!picture && whyNot) *whyNot = reason.empty() ? "damaged picture" : reason;
+    return picture;
 }
 
 } // namespace vantor::platform

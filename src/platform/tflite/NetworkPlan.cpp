@@ -396,7 +396,9 @@ private:
         const auto x = dims(in);
         if (x.size() != 4) return refuse("input is not 4-dimensional");
         const float* alpha = floatConstant(op.inputs[1]);
-        if (!alpha || product(dims(op.inputs[1])) != x[3] || dims(op.inputs[1]).back() != x[3])
+        if (!alpha) return refuse("slopes must be a float constant");
+        const auto& slope = dims(op.inputs[1]);
+        if (slope.empty() || slope.back() != x[3] || product(slope) != x[3])
             return refuse("only one slope per channel is supported");
         // The engine wants the slopes as a 1-D tensor of their own.
         PlanTensor slopes;
@@ -497,6 +499,8 @@ private:
         if (options.activation != Activation::None) return refuse("fused activation is not supported");
         for (const int t : op.inputs) {
             if (!activationInput(t)) return false;
+            // The engine computes every part; the model input it only reads.
+            if (t == plan_.input_) return refuse("the model input cannot be part of an output");
         }
         const auto first = dims(op.inputs[0]);
         const auto rank = static_cast<int>(first.size());

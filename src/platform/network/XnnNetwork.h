@@ -35,6 +35,8 @@ public:
     // sets `error`. The pool must outlive the network; nullptr runs on the
     // calling thread.
     static std::unique_ptr<XnnNetwork> create(NetworkPlan plan, ThreadPool* pool, std::string& error);
+    // Checks the network a model describes and builds it.
+    static std::unique_ptr<XnnNetwork> fromModel(const TfliteModel& model, ThreadPool* pool, std::string& error);
     // Reads, checks and builds a model file in one go.
     static std::unique_ptr<XnnNetwork> fromFile(const std::string& path, ThreadPool* pool, std::string& error);
 

@@ -1,4 +1,4 @@
-#include "XnnNetwork.h"
+#include "platform/network/XnnNetwork.h"
 
 #include <pthreadpool.h>
 #include <xnnpack.h>
@@ -48,15 +48,15 @@ struct XnnNetwork::Runtime {
 
 XnnNetwork::~XnnNetwork() = default;
 
+std::unique_ptr<XnnNetwork> XnnNetwork::fromModel(const TfliteModel& model, ThreadPool* pool, std::string& error) {
+    auto plan = NetworkPlan::fromModel(model, error);
+    return plan ? create(std::move(*plan), pool, error) : nullptr;
+}
+
 std::unique_ptr<XnnNetwork> XnnNetwork::fromFile(const std::string& path, ThreadPool* pool, std::string& error) {
     auto model = TfliteModel::fromFile(path, error);
     if (!model) return nullptr;
-    auto plan = NetworkPlan::fromModel(*model, error);
-    if (!plan) {
-        error = path + ": " + error;
-        return nullptr;
-    }
-    auto network = create(std::move(*plan), pool, error);
+    auto network = fromModel(*model, pool, error);
     if (!network) error = path + ": " + error;
     return network;
 }
