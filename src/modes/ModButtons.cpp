@@ -1,6 +1,6 @@
 #include "modes/ModButtons.h"
 
-#include "surface/SendPath.h"
+#include "midi/SendOrPrint.h"
 
 #include <string>
 
@@ -18,12 +18,7 @@ void sendModButtonState(int index, const std::vector<bool>& pressed, const ModBu
     }
     const ModButtonNumbers& numbers = table[row].front();
     const int parameter = pressed[row] ? numbers.on : numbers.off;
-    const auto endpoint = midi.connectedEndpoint();
-    if (!endpoint) {
-        console.printLine(surface::kNoMidiDevice);
-        return;
-    }
-    midi.sendNRPN(127, parameter, 0, *endpoint);
+    midi::sendOrPrint(midi, console, parameter, 127, midi::kNoMidiDevice);
 }
 
 } // namespace vantor::modes

@@ -2,6 +2,7 @@
 
 #include "core/Console.h"
 #include "midi/MidiManager.h"
+#include "midi/SendOrPrint.h"
 #include "modes/ModeSwitches.h"
 
 namespace vantor::modes {
@@ -12,13 +13,8 @@ inline constexpr std::string_view kEndpointNotConnected = "MIDI endpoint not con
 // state goes out as both parameter and value. Without a destination the
 // line "MIDI endpoint not connected." is printed instead.
 inline void announceMode(midi::MidiManager& midi, Console& console, ModeSwitchId id, bool on) {
-    const auto endpoint = midi.connectedEndpoint();
-    if (!endpoint) {
-        console.printLine(kEndpointNotConnected);
-        return;
-    }
     const int number = numberFor(modeSwitch(id), on);
-    midi.sendNRPN(number, number, 0, *endpoint);
+    midi::sendOrPrint(midi, console, number, number, kEndpointNotConnected);
 }
 
 } // namespace vantor::modes

@@ -2,6 +2,7 @@
 
 #include "ui/camera/CameraPreview.h"
 #include "camera/CameraValueScale.h"
+#include "midi/SendOrPrint.h"
 #include "surface/ContentView.h"
 #include "surface/ParameterCatalogue.h"
 #include "ui/widgets/QtText.h"
@@ -22,7 +23,6 @@ namespace vantor::camera {
 
 namespace {
 
-constexpr int kChannel = 0;
 // The camera area, the button and five rows only just fit the tab's page:
 // a row's menu sits right on its slider, with a little air between rows.
 constexpr int kRowSpacing = 6;
@@ -182,13 +182,7 @@ void CameraControlView::showValue(std::size_t row, double value) {
 void CameraControlView::sendCameraValue(double value, int parameter) {
     const auto scaled = scaledCameraValue(value);
     if (!scaled) return;
-    auto& midi = content_.midiManager();
-    const auto destination = midi.connectedEndpoint();
-    if (!destination) {
-        console_.printLine(kNoDestinationLine);
-        return;
-    }
-    midi.sendNRPN(*scaled, parameter, kChannel, *destination);
+    midi::sendOrPrint(content_.midiManager(), console_, parameter, *scaled, kNoDestinationLine);
 }
 
 } // namespace vantor::camera
