@@ -219,22 +219,27 @@ TEST(Preset, IsKeyedAToGInOrderAndRoundTripsThroughItsText) {
 }
 
 TEST(Preset, DecodesOnlyAWellFormedRecordAndOtherwiseTellsWhy) {
-    const std::pair<std::string, bool> texts[] = {
-        {R"({"Z":1,"a":[],"A":[],"B":[],"C":false,"D":false,"E":false,"F":false,"G":false})", true},
-        {R"({"A":[],"B":[],"C":false,"D":false,"E":false,"F":false})", false},
-        {R"({"B":[],"C":false,"D":false,"E":false,"F":false,"G":false})", false},
-        {R"({"A":[],"B":[],"C":1,"D":false,"E":false,"F":false,"G":false})", false},
-        {R"({"A":["1"],"B":[],"C":false,"D":false,"E":false,"F":false,"G":false})", false},
-        {R"({"A":[],"B":[0],"C":false,"D":false,"E":false,"F":false,"G":false})", false},
-        {R"({"A":0,"B":[],"C":false,"D":false,"E":false,"F":false,"G":false})", false},
-        {R"({"A":[1e400],"B":[],"C":false,"D":false,"E":false,"F":false,"G":false})", false},
-        {R"({"a":[],"b":[],"c":false,"d":false,"e":false,"f":false,"g":false})", false},
-        {"[1,2,3]", false},
-        {R"({"A":)", false}};
-    for (const auto& [text, wellFormed] : texts) {
+    struct Row {
+        const char* name;
+        std::string text;
+        bool wellFormed;
+    };
+    const Row rows[] = {
+        {"every key, and others ignored", R"({"Z":1,"a":[],"A":[],"B":[],"C":false,"D":false,"E":false,"F":false,"G":false})", true},
+        {"G missing", R"({"A":[],"B":[],"C":false,"D":false,"E":false,"F":false})", false},
+        {"A missing", R"({"B":[],"C":false,"D":false,"E":false,"F":false,"G":false})", false},
+        {"a flag that is a number", R"({"A":[],"B":[],"C":1,"D":false,"E":false,"F":false,"G":false})", false},
+        {"a value that is a string", R"({"A":["1"],"B":[],"C":false,"D":false,"E":false,"F":false,"G":false})", false},
+        {"a number among the Booleans", R"({"A":[],"B":[0],"C":false,"D":false,"E":false,"F":false,"G":false})", false},
+        {"values that are no list", R"({"A":0,"B":[],"C":false,"D":false,"E":false,"F":false,"G":false})", false},
+        {"a value out of range", R"({"A":[1e400],"B":[],"C":false,"D":false,"E":false,"F":false,"G":false})", false},
+        {"lower-case keys", R"({"a":[],"b":[],"c":false,"d":false,"e":false,"f":false,"g":false})", false},
+        {"a list, not a record", "[1,2,3]", false},
+        {"cut short", R"({"A":)", false}};
+    for (const auto& [name, text, wellFormed] : rows) {
         const auto decoded = presets::decodePresetText(std::string_view(text));
-        EXPECT_EQ(decoded.preset.has_value(), wellFormed) << text;
-        EXPECT_EQ(decoded.error.empty(), wellFormed) << text;
+        EXPECT_EQ(decoded.preset.has_value(), wellFormed) << name;
+        EXPECT_EQ(decoded.error.empty(), wellFormed) << name;
     }
 }
 
