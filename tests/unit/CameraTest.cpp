@@ -1,8 +1,10 @@
 #include "camera/CameraManager.h"
+#include "camera/CameraRows.h"
 #include "camera/DeferredHandPoseDetector.h"
 #include "camera/NoHandDetector.h"
 #include "support/CoreFakes.h"
 #include "support/CameraFakes.h"
+#include "support/MidiFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -190,6 +192,71 @@ TEST_F(CameraTest, APulledOutCameraIsToldUntilTheNextStartFindsItAgain) {
     manager->session().startRunning();
     queue.runAll();
     EXPECT_EQ(told, (std::vector{CameraNotice::CameraDisconnected, CameraNotice::HandTrackingUnavailable}));
+}
+
+// The camera panel's rows over a manager the test drives, sending at once.
+class CameraRowsTest : public CameraTest {
+protected:
+    void buildRows(bool destination = true) {
+        build();
+        if (destination) midi.addDestination("vantor*2");
+        midiManager = std::make_unique<midi::MidiManager>(midi);
+        rows = std::make_unique<CameraRows>(*manager, *midiManager, console);
+    }
+    std::vector<midi::NrpnMessage> takeSent() {
+        auto sent = midi.nrpns();
+        midi.clearSends();
+        return sent;
+    }
+
+    testing::RecordingMidiService midi;
+    std::unique_ptr<midi::MidiManager> midiManager;
+    std::unique_ptr<CameraRows> rows;
+};
+using Sent = std::vector<midi::NrpnMessage>;
+
+TEST_F(CameraRowsTest, ARowSendsEachChangeTruncatedAndClampedToItsParameterAndAssigningSendsNothing) {
+    buildRows();
+    // Truncated (8191.5, 4095.75); a wide pinch of 1.2 stays at full scale instead of wrapping to 3275.
+    const std::pair<double, int> changes[] = {{1.0, 16383}, {0.5, 8191}, {0.25, 4095}, {1.2, 16383}, {-0.1, 0}};
+    for (const auto& [value, sent] : changes) {
+        manager->setSliderValue(3, value); // the pinch row, parameter 8
+        EXPECT_EQ(takeSent(), (Sent{{0, 8, sent}})) << value;
+        EXPECT_EQ(rows->position(3), sent) << value;
+    }
+    manager->setSliderValue(3, std::numeric_limits<double>::quiet_NaN());
+    EXPECT_TRUE(takeSent().empty());
+
+    for (std::size_t row : {0, 1}) rows->assign(row, 12);
+    EXPECT_TRUE(takeSent().empty());
+    manager->setSliderValue(0, 0.25);
+    manager->setSliderValue(1, 1.0); // two rows on one parameter: both send
+    EXPECT_EQ(takeSent(), (Sent{{0, 12, 4095}, {0, 12, 16383}}));
+    for (const int position : {1, 2, 3, 16383}) { // a drag sends each position as it is
+        rows->drag(2, position);
+        EXPECT_EQ(takeSent(), (Sent{{0, 6, position}}));
+    }
+
+    // The hand leaving sends zero once for every row that was not zero; the
+    // thumb at the bottom edge keeps row 0 where it was.
+    for (std::size_t row = 0; row < kTrackedValueCount; ++row) manager->setSliderValue(row, 0.0);
+    takeSent();
+    detector->pushHand(makeHand({.thumbY = 0.0, .indexY = 0.6, .middleY = 0.8, .pinch = 0.6}));
+    picture();
+    EXPECT_EQ(takeSent().size(), 4u);
+    for (int frame = 0; frame < 3; ++frame) {
+        detector->pushNoHand();
+        picture();
+    }
+    EXPECT_EQ(takeSent(), (Sent{{0, 12, 0}, {0, 6, 0}, {0, 8, 0}, {0, 10, 0}})); // row 1 drives 12 now
+    EXPECT_TRUE(console.lines().empty());
+}
+
+TEST_F(CameraRowsTest, WithoutADestinationEachChangePrintsTheRowsLineAndSendsNothing) {
+    buildRows(false);
+    for (const double value : {0.9, 0.9, 0.5}) manager->setSliderValue(0, value);
+    EXPECT_EQ(console.lines(), std::vector<std::string>(2, "MIDI destination endpoint not connected."));
+    EXPECT_TRUE(midi.sends().empty());
 }
 
 } // namespace

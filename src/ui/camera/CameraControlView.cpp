@@ -1,8 +1,6 @@
 #include "ui/camera/CameraControlView.h"
 
 #include "ui/camera/CameraPreview.h"
-#include "camera/CameraValueScale.h"
-#include "midi/SendOrPrint.h"
 #include "surface/ContentView.h"
 #include "surface/ParameterCatalogue.h"
 #include "ui/widgets/QtText.h"
@@ -17,7 +15,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include <utility>
+#include <array>
 
 namespace vantor::camera {
 
@@ -34,10 +32,7 @@ constexpr std::array<const char*, kTrackedValueCount> kRowValueNames{
 
 QString rowName(std::size_t row, const char* part) { return QStringLiteral("cameraRow.%1.%2").arg(row).arg(part); }
 
-constexpr int kSliderMaximum = static_cast<int>(kCameraValueMaximum);
-
-// The number the row sends; values past 1 (a wide pinch) rest at the end.
-int sliderPosition(double value) { return static_cast<int>(scaledCameraValue(value).value_or(0)); }
+constexpr int kSliderMaximum = CameraRows::kPositionMaximum;
 
 } // namespace
 
@@ -46,10 +41,8 @@ CameraControlView::CameraControlView(CameraManager& cameraManager, surface::Cont
     : QWidget(parent),
       cameraManager_(cameraManager),
       content_(content),
-      console_(console),
-      shownValues_(cameraManager.sliderValues()) {
+      rows_(cameraManager, content.midiManager(), console) {
     setObjectName(QStringLiteral("cameraControlView"));
-    for (std::size_t j = 1; j <= shownValues_.size(); ++j) nrpnAssignments_.push_back(2 * static_cast<int>(j));
 
     // Should the page be smaller than the column (a larger font, say), the
     // column scrolls rather than squeezing the camera area.
@@ -77,19 +70,18 @@ CameraControlView::CameraControlView(CameraManager& cameraManager, surface::Cont
     connect(toggle_, &QPushButton::clicked, this, [this] { toggleCamera(); });
     layout->addWidget(toggle_, 0, Qt::AlignHCenter);
 
-    for (std::size_t row = 0; row < nrpnAssignments_.size(); ++row) buildRow(row, column);
+    for (std::size_t row = 0; row < kTrackedValueCount; ++row) buildRow(row, column);
     layout->addStretch();
     scroll->setWidget(column);
 
     showCameraEnabled(content_.isCameraEnabled());
-    for (std::size_t row = 0; row < shownValues_.size(); ++row) showValue(row, shownValues_[row]);
+    for (std::size_t row = 0; row < kTrackedValueCount; ++row) showPosition(row);
     preview_->setTrackingPoints(cameraManager_.handTrackingPoints());
     const auto showNotice = [this](CameraNotice notice) { preview_->setNotice(widgets::qtText(noticeText(notice))); };
     showNotice(cameraManager_.notice());
     noticeChanged_ = cameraManager_.noticeChanged().connect(showNotice);
 
-    valuesChanged_ =
-        cameraManager_.sliderValuesChanged().connect([this](const TrackedValues& values) { refreshValues(values); });
+    rowChanged_ = rows_.rowChanged().connect([this](std::size_t row) { showPosition(row); });
     pointsChanged_ = cameraManager_.handTrackingPointsChanged().connect(
         [this](const std::vector<TrackingPoint>& points) { preview_->setTrackingPoints(points); });
     cameraEnabledChanged_ = content_.cameraEnabledChanged.connect([this](bool enabled) { showCameraEnabled(enabled); });
@@ -126,16 +118,13 @@ void CameraControlView::buildRow(std::size_t row, QWidget* parent) {
     // The slider tells a listener what the menu above it chose.
     const auto choose = [this, row, picker, slider](int index) {
         if (index < 0) return;
-        nrpnAssignments_[row] = picker->itemData(index).toInt();
+        rows_.assign(row, picker->itemData(index).toInt());
         slider->setAccessibleDescription(QStringLiteral("Drives ") + picker->itemText(index));
     };
-    picker->setCurrentIndex(picker->findData(nrpnAssignments_[row]));
+    picker->setCurrentIndex(picker->findData(rows_.assignments()[row]));
     choose(picker->currentIndex());
     connect(picker, &QComboBox::currentIndexChanged, this, choose);
-    connect(slider, &QSlider::valueChanged, this, [this, row](int position) {
-        // p / 16383 x 16383 truncates to p again for every p in 0..16383.
-        cameraManager_.setSliderValue(row, static_cast<double>(position) / kSliderMaximum);
-    });
+    connect(slider, &QSlider::valueChanged, this, [this, row](int position) { rows_.drag(row, position); });
 
     auto* pair = new QVBoxLayout;
     pair->setSpacing(0);
@@ -162,27 +151,10 @@ void CameraControlView::showCameraEnabled(bool enabled) {
     preview_->setVisible(enabled);
 }
 
-void CameraControlView::refreshValues(const TrackedValues& values) {
-    // Remember every value before sending any, so that nothing a send does
-    // can make a row send twice.
-    const TrackedValues previous = std::exchange(shownValues_, values);
-    for (std::size_t row = 0; row < values.size(); ++row) {
-        if (values[row] == previous[row]) continue;
-        showValue(row, values[row]);
-        sendCameraValue(values[row], nrpnAssignments_[row]);
-    }
-}
-
-void CameraControlView::showValue(std::size_t row, double value) {
-    // The manager wrote this value; showing it must not write it back.
+void CameraControlView::showPosition(std::size_t row) {
+    // The rows hold this value already; showing it must not drag it back.
     const QSignalBlocker blocker(sliders_[row]);
-    sliders_[row]->setValue(sliderPosition(value));
-}
-
-void CameraControlView::sendCameraValue(double value, int parameter) {
-    const auto scaled = scaledCameraValue(value);
-    if (!scaled) return;
-    midi::sendOrPrint(content_.midiManager(), console_, parameter, *scaled, kNoDestinationLine);
+    sliders_[row]->setValue(rows_.position(row));
 }
 
 } // namespace vantor::camera
