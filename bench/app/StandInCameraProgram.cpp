@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
         if (!surface) return;
         if (!moved) {
             // A user's first move: it connects our port to the destination.
-            surface->content().editSlider(0, 0, 0.0);
+            surface->content().editSlider(vantor::surface::TabTag(0), *vantor::surface::SliderIndex::of(0), 0.0);
             moved = true;
         }
         surface->content().setSelectedTab(vantor::surface::kGestureTabTag);

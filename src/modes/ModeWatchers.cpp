@@ -4,17 +4,17 @@
 
 namespace vantor::modes {
 
-ModeWatchers::ModeWatchers(MainQueue& mainQueue, FlagReader readFlag, Announce announce, int selectedTab)
+ModeWatchers::ModeWatchers(MainQueue& mainQueue, FlagReader readFlag, Announce announce, surface::TabTag selectedTab)
     : mainQueue_(mainQueue), readFlag_(std::move(readFlag)), announce_(std::move(announce)) {
     selectedTabChanged(selectedTab);
 }
 
-bool ModeWatchers::liveOnTab(const ModeSwitchInfo& info, int tag) {
+bool ModeWatchers::liveOnTab(const ModeSwitchInfo& info, surface::TabTag tag) {
     if (info.kind != ModeSwitchKind::WatchesFlag) return false;
     return info.place == ModeSwitchPlace::Header ? tag != surface::kGestureTabTag : surface::isSliderTab(tag);
 }
 
-void ModeWatchers::selectedTabChanged(int tag) {
+void ModeWatchers::selectedTabChanged(surface::TabTag tag) {
     for (const auto& info : kModeSwitches) {
         Watcher& watcher = state(info.id);
         const bool live = liveOnTab(info, tag);

@@ -3,6 +3,7 @@
 #include "core/Lifetime.h"
 #include "core/MainQueue.h"
 #include "modes/ModeSwitches.h"
+#include "surface/SurfaceIds.h"
 
 #include <array>
 #include <functional>
@@ -22,9 +23,9 @@ public:
     using FlagReader = std::function<bool(ModeSwitchId)>;
     using Announce = std::function<void(ModeSwitchId, bool)>;
 
-    ModeWatchers(MainQueue& mainQueue, FlagReader readFlag, Announce announce, int selectedTab);
+    ModeWatchers(MainQueue& mainQueue, FlagReader readFlag, Announce announce, surface::TabTag selectedTab);
 
-    void selectedTabChanged(int tag);
+    void selectedTabChanged(surface::TabTag tag);
     void flagWritten(ModeSwitchId id);
 
     bool isLive(ModeSwitchId id) const { return state(id).live; }
@@ -36,7 +37,7 @@ private:
         bool pending = false; // an announcement is queued
     };
 
-    static bool liveOnTab(const ModeSwitchInfo& info, int tag);
+    static bool liveOnTab(const ModeSwitchInfo& info, surface::TabTag tag);
     void check(ModeSwitchId id);
     Watcher& state(ModeSwitchId id) { return watchers_[static_cast<std::size_t>(id)]; }
     const Watcher& state(ModeSwitchId id) const { return watchers_[static_cast<std::size_t>(id)]; }

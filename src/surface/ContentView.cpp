@@ -14,7 +14,7 @@ constexpr int kGroupSize = 6;
 constexpr auto kRegenHighlightTime = std::chrono::milliseconds(300);
 
 // Position of a parameter within its block of six.
-int groupPosition(int parameter) { return ((parameter - 1) % kGroupSize + kGroupSize) % kGroupSize; }
+int groupPosition(Parameter parameter) { return ((parameter.value() - 1) % kGroupSize + kGroupSize) % kGroupSize; }
 
 } // namespace
 
@@ -30,50 +30,44 @@ ContentView::ContentView(midi::MidiService& midiService, MainQueue& mainQueue, C
           mainQueue, [this](modes::ModeSwitchId id) { return modeFlag(id); },
           [this](modes::ModeSwitchId id, bool on) { announceMode(id, on); }, selectedTab_) {}
 
-void ContentView::storeSliderValue(int index, double value) {
-    if (index < 0 || index >= static_cast<int>(sliderValues_.size())) return;
-    sliderValues_[static_cast<std::size_t>(index)] = value;
-    sliderValueChanged.emit(index);
+void ContentView::storeSliderValue(SliderIndex slider, double value) {
+    sliderValues_[slider.index()] = value;
+    sliderValueChanged.emit(slider);
 }
 
-void ContentView::editSlider(int tab, int index, double value) {
-    if (index < 0 || index >= static_cast<int>(sliderValues_.size()) || !midi::sendableValue(value)) return;
-    storeSliderValue(index, value);
-    sendSliderNRPN(nrpnOfSlider(static_cast<std::size_t>(index)), tab, value);
+void ContentView::editSlider(TabTag tab, SliderIndex slider, double value) {
+    if (!midi::sendableValue(value)) return;
+    storeSliderValue(slider, value);
+    sendSliderNRPN(nrpnOfSlider(slider), tab, value);
 }
 
-void ContentView::sendSliderNRPN(int parameter, int tab, double value) {
+void ContentView::sendSliderNRPN(Parameter parameter, TabTag tab, double value) {
     if (!midi::sendableValue(value)) return;
     sendControlValue(midiManager_, console_, parameter, value);
-    if (tab < 0 || tab >= static_cast<int>(linkedTabs_.size())) return;
-    if (linkedTabs_[static_cast<std::size_t>(tab)]) propagateToLinkedTabs(parameter, tab, value);
+    const auto group = linkGroupOf(tab);
+    if (group && isLinked(*group)) propagateToLinkedTabs(parameter, *group, value);
 }
 
-void ContentView::propagateToLinkedTabs(int parameter, int tab, double value) {
+void ContentView::propagateToLinkedTabs(Parameter parameter, LinkGroup from, double value) {
     const int position = groupPosition(parameter);
-    for (int group = 0; group < static_cast<int>(linkedTabs_.size()); ++group) {
-        if (group == tab || !linkedTabs_[static_cast<std::size_t>(group)]) continue;
-        const int targetIndex = kGroupSize * group + position;
-        if (targetIndex >= static_cast<int>(sliderValues_.size())) continue;
-        mainQueue_.post(lifetime_.guard([this, targetIndex, group, parameter, value] {
-            applyLinkedValue(targetIndex, group, parameter, value);
-        }));
+    for (int number = 0; number < LinkGroup::kCount; ++number) {
+        const auto group = *LinkGroup::of(number);
+        if (group == from || !isLinked(group)) continue;
+        const auto target = SliderIndex::of(kGroupSize * group.value() + position);
+        if (!target) continue; // the last group is cut short
+        mainQueue_.post(lifetime_.guard([this, target = *target, value] { applyLinkedValue(target, value); }));
     }
 }
 
-void ContentView::applyLinkedValue(int targetIndex, int group, int parameter, double value) {
-    if (targetIndex < 0 || targetIndex >= static_cast<int>(sliderValues_.size()) || !midi::sendableValue(value)) {
-        return;
-    }
-    storeSliderValue(targetIndex, value);
-    sendControlValue(midiManager_, console_, kGroupSize * group + groupPosition(parameter) + 1, value);
+void ContentView::applyLinkedValue(SliderIndex target, double value) {
+    storeSliderValue(target, value);
+    sendControlValue(midiManager_, console_, nrpnOfSlider(target), value);
 }
 
-void ContentView::toggleLink(int tab) {
-    if (tab < 0 || tab >= static_cast<int>(linkedTabs_.size())) return;
-    auto& flag = linkedTabs_[static_cast<std::size_t>(tab)];
+void ContentView::toggleLink(LinkGroup group) {
+    auto& flag = linkedTabs_[group.index()];
     flag = !flag;
-    linkChanged.emit(tab);
+    linkChanged.emit(group);
 }
 
 void ContentView::setModeFlag(modes::ModeSwitchId id, bool on) {
@@ -125,14 +119,13 @@ void ContentView::rollDice() {
         announceMode(id, on);
     }
 
-    for (std::size_t i = 0; i < sliderValues_.size(); ++i) {
-        const double value = sliderValues_[i];
-        const int parameter = nrpnOfSlider(i);
+    for (int number = 0; number < SliderIndex::kCount; ++number) {
+        const auto slider = *SliderIndex::of(number);
+        const double value = sliderValues_[slider.index()];
+        const Parameter parameter = nrpnOfSlider(slider);
         sendControlValue(midiManager_, console_, parameter, value);
-        const auto group = i / kGroupSize;
-        if (group < linkedTabs_.size() && linkedTabs_[group]) {
-            propagateToLinkedTabs(parameter, static_cast<int>(group), value);
-        }
+        const auto group = LinkGroup::of(number / kGroupSize);
+        if (group && isLinked(*group)) propagateToLinkedTabs(parameter, *group, value);
     }
 }
 
@@ -142,15 +135,15 @@ void ContentView::editUtilitySlider(int position, double value) {
     if (stored == value) return;
     stored = value;
     utilityValueChanged.emit(position);
-    sendSliderNRPN(kUtilityFirstParameter + position, kUtilityTabTag, value);
+    sendSliderNRPN(Parameter(kUtilityFirstParameter + position), kUtilityTabTag, value);
 }
 
 void ContentView::pressUtilityCommand(int position) {
     if (position < 0 || position >= static_cast<int>(kUtilityCommands.size())) return;
-    sendSliderNRPN(kUtilityCommands[static_cast<std::size_t>(position)].parameter, kUtilityTabTag, 0.0);
+    sendSliderNRPN(Parameter(kUtilityCommands[static_cast<std::size_t>(position)].parameter), kUtilityTabTag, 0.0);
 }
 
-void ContentView::setSelectedTab(int tag) {
+void ContentView::setSelectedTab(TabTag tag) {
     if (tag == selectedTab_) return;
     selectedTab_ = tag;
     watchers_.selectedTabChanged(tag);

@@ -35,17 +35,14 @@ public:
     ContentView& operator=(const ContentView&) = delete;
 
     // --- slider send path and linking ---------------------------------------
-    // A user's edit of slider `index` on page `tab`: stores the value, then
-    // sends it as that slider's NRPN (and copies it to linked groups).
-    void editSlider(int tab, int index, double value);
-    // Sends `value` to `parameter`; if `tab` is a linked group, copies it to
-    // the same position of every other linked group through the main queue.
-    void sendSliderNRPN(int parameter, int tab, double value);
-    void propagateToLinkedTabs(int parameter, int tab, double value);
-    // Runs on the main queue: stores a copied value and sends it; copies are
-    // never copied on.
-    void applyLinkedValue(int targetIndex, int group, int parameter, double value);
-    void toggleLink(int tab);
+    // A user's edit of a slider on page `tab`: stores the value, then sends
+    // it as that slider's NRPN and, if the page's group is linked, copies it
+    // to the same position of every other linked group through the main
+    // queue (copies are never copied on). A value that is not a finite
+    // number changes nothing.
+    void editSlider(TabTag tab, SliderIndex slider, double value);
+    void toggleLink(LinkGroup group);
+    bool isLinked(LinkGroup group) const { return linkedTabs_[group.index()]; }
 
     // --- mode switches -------------------------------------------------------
     bool modeFlag(modes::ModeSwitchId id) const { return modeFlags_[static_cast<std::size_t>(id)]; }
@@ -69,8 +66,8 @@ public:
     const std::array<double, kUtilitySliderLabels.size()>& utilityValues() const { return utilityValues_; }
 
     // --- navigation ----------------------------------------------------------
-    int selectedTab() const { return selectedTab_; }
-    void setSelectedTab(int tag);
+    TabTag selectedTab() const { return selectedTab_; }
+    void setSelectedTab(TabTag tag);
     bool isHeaderShown() const { return selectedTab_ != kGestureTabTag; }
     bool isCameraEnabled() const { return isCameraEnabled_; }
     void setCameraEnabled(bool enabled);
@@ -78,7 +75,6 @@ public:
     // --- readers -------------------------------------------------------------
     const std::vector<double>& sliderValues() const { return sliderValues_; }
     const std::vector<std::string>& sliderLabels() const { return sliderLabels_; }
-    const std::array<bool, 6>& linkedTabs() const { return linkedTabs_; }
     const std::vector<bool>& modButtonPressed() const { return modButtonPressed_; }
     const modes::ModButtonTable& nrpnButtonStates() const { return nrpnButtonStates_; }
     const std::vector<presets::MidiSliderPreset>& presets() const { return presets_; }
@@ -87,12 +83,12 @@ public:
     const midi::MidiManager& midiManager() const { return midiManager_; }
 
     // --- change signals (views redraw on them) -------------------------------
-    Signal<int> sliderValueChanged;   // one slider, by index
+    Signal<SliderIndex> sliderValueChanged; // one slider
     Signal<> sliderValuesReplaced;    // all of them at once (the dice)
-    Signal<int> linkChanged;          // link group
+    Signal<LinkGroup> linkChanged;
     Signal<modes::ModeSwitchId, bool> modeFlagChanged;
     Signal<bool> regenHighlightChanged;
-    Signal<int> selectedTabChanged;
+    Signal<TabTag> selectedTabChanged;
     Signal<bool> cameraEnabledChanged;
     Signal<int> utilityValueChanged; // position
 
@@ -107,7 +103,13 @@ public:
     const bool isNotePlaying = false;
 
 private:
-    void storeSliderValue(int index, double value);
+    // Sends `value` to `parameter` and copies it to the other linked groups
+    // if `tab` is a page of a linked group.
+    void sendSliderNRPN(Parameter parameter, TabTag tab, double value);
+    void propagateToLinkedTabs(Parameter parameter, LinkGroup from, double value);
+    // Runs on the main queue: stores a copied value and sends it.
+    void applyLinkedValue(SliderIndex target, double value);
+    void storeSliderValue(SliderIndex slider, double value);
     void announceMode(modes::ModeSwitchId id, bool on);
 
     MainQueue& mainQueue_;
@@ -117,7 +119,7 @@ private:
 
     std::vector<double> sliderValues_ = std::vector<double>(kSliderCount, 0.0);
     std::vector<std::string> sliderLabels_;
-    std::array<bool, 6> linkedTabs_{};
+    std::array<bool, LinkGroup::kCount> linkedTabs_{};
     std::array<bool, modes::kModeSwitchCount> modeFlags_{};
     std::vector<bool> modButtonPressed_ = std::vector<bool>(modes::kModButtonCount, false);
     const modes::ModButtonTable nrpnButtonStates_;
@@ -127,7 +129,7 @@ private:
     std::array<double, kUtilitySliderLabels.size()> utilityValues_{};
     bool regenHighlighted_ = false;
     bool isCameraEnabled_ = true;
-    int selectedTab_ = 0;
+    TabTag selectedTab_{0};
 
     modes::ModeWatchers watchers_;
     Lifetime lifetime_; // last: pending tasks are disowned before anything else goes

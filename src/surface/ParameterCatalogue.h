@@ -5,12 +5,14 @@
 #include <optional>
 #include <string_view>
 
+#include "surface/SurfaceIds.h"
+
 namespace vantor::surface {
 
 // The synthesizer's 43 parameters. Slider index i (0..42) is NRPN parameter
 // number i + 1 and carries label kSliderLabels[i]. The labels are the
 // instrument's own, irregular spellings included.
-inline constexpr std::size_t kSliderCount = 43;
+inline constexpr std::size_t kSliderCount = SliderIndex::kCount;
 inline constexpr std::array<std::string_view, kSliderCount> kSliderLabels{
     // "W/X"
     "pm modulation depth A", "pm modulation frequency A", "pm frequency A", "decay A",
@@ -29,7 +31,7 @@ inline constexpr std::array<std::string_view, kSliderCount> kSliderLabels{
     "mod D rate", "C X D MOD", "mod D depth", "mod E rate", "mod E shape", "mod E depth",
     "mod F rate", "E X F MOD", "mod F depth"};
 
-constexpr int nrpnOfSlider(std::size_t sliderIndex) { return static_cast<int>(sliderIndex) + 1; }
+constexpr Parameter nrpnOfSlider(SliderIndex slider) { return Parameter(slider.value() + 1); }
 
 // The slider tabs: tab tag t is row t. The counts add up to 44 while only
 // 43 sliders exist, so the last tab's range is cut to 9 sliders.
@@ -40,20 +42,24 @@ struct TabConfig {
 inline constexpr std::array<TabConfig, 5> kTabsConfig{
     {{"W/X", 8}, {"Y/Z", 8}, {"Algorithm matrix", 9}, {"Mod", 9}, {"Mod", 10}}};
 
-inline constexpr int kGestureTabTag = 6;
-inline constexpr int kUtilityTabTag = 7;
-constexpr bool isSliderTab(int tag) { return tag >= 0 && tag < static_cast<int>(kTabsConfig.size()); }
+inline constexpr TabTag kGestureTabTag{6};
+inline constexpr TabTag kUtilityTabTag{7};
+constexpr bool isSliderTab(TabTag tag) { return tag.value() >= 0 && tag.value() < static_cast<int>(kTabsConfig.size()); }
+// The link group a page's "Group" bar switches: slider page t, group t.
+constexpr std::optional<LinkGroup> linkGroupOf(TabTag tag) {
+    return isSliderTab(tag) ? LinkGroup::of(tag.value()) : std::nullopt;
+}
 
 // Global slider indices [start, end) shown on slider tab `tab`.
 struct SliderRange {
     int start;
     int end;
 };
-constexpr SliderRange sliderRange(int tab, int valueCount = static_cast<int>(kSliderCount)) {
+constexpr SliderRange sliderRange(TabTag tab) {
     int start = 0;
-    for (int row = 0; row < tab; ++row) start += kTabsConfig[static_cast<std::size_t>(row)].numSliders;
-    const int end = start + kTabsConfig[static_cast<std::size_t>(tab)].numSliders;
-    return {start, end < valueCount ? end : valueCount};
+    for (int row = 0; row < tab.value(); ++row) start += kTabsConfig[static_cast<std::size_t>(row)].numSliders;
+    const int end = start + kTabsConfig[static_cast<std::size_t>(tab.value())].numSliders;
+    return {start, end < SliderIndex::kCount ? end : SliderIndex::kCount};
 }
 
 // The utility tab: four sliders of its own (107..110) and three commands

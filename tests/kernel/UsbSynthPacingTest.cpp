@@ -31,6 +31,8 @@
 namespace vantor::testing {
 namespace {
 
+int nrpnOf(int slider) { return surface::nrpnOfSlider(*surface::SliderIndex::of(slider)).value(); }
+
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
@@ -130,14 +132,14 @@ protected:
     // move, 600 a second, more than twice what the wire carries. Returns each
     // parameter's final value.
     std::map<int, int> groupedDrag(const std::function<void(int move)>& duringMove = {}) {
-        for (int tab = 0; tab < 6; ++tab) program->view.toggleLink(tab);
+        for (int group = 0; group < 6; ++group) program->view.toggleLink(*surface::LinkGroup::of(group));
         std::map<int, int> finalValues;
         auto next = Clock::now();
         for (int move = 0; move < 300; ++move) {
             if (duringMove) duringMove(move);
             const int value = 1000 + 10 * move;
-            program->view.editSlider(0, 2, value);
-            for (int group = 0; group < 6; ++group) finalValues[surface::nrpnOfSlider(6 * group + 2)] = value;
+            program->view.editSlider(surface::TabTag(0), *surface::SliderIndex::of(2), value);
+            for (int group = 0; group < 6; ++group) finalValues[nrpnOf(6 * group + 2)] = value;
             next += 10ms;
             program->queue.runUntil(next);
         }
@@ -208,7 +210,7 @@ TEST_F(UsbSynthPacing, ASynthThatStallsForASecondStillEndsOnTheLastValuesWithNot
 std::map<int, int> shownValues(const surface::ContentView& view) {
     std::map<int, int> values;
     for (std::size_t i = 0; i < view.sliderValues().size(); ++i) {
-        values[surface::nrpnOfSlider(i)] = static_cast<int>(view.sliderValues()[i]);
+        values[nrpnOf(int(i))] = static_cast<int>(view.sliderValues()[i]);
     }
     for (const auto id : {modes::ModeSwitchId::Regen, modes::ModeSwitchId::Regen2}) {
         const auto& info = modes::modeSwitch(id);
@@ -228,7 +230,7 @@ TEST_F(UsbSynthPacing, ADiceRollArrivesWholeAndInOrderAndARollRightAfterItWins) 
     ASSERT_GE(stream.whole.size(), 45u);
     for (std::size_t i = 0; i < 43; ++i) {
         const auto& nrpn = stream.whole[2 + i];
-        EXPECT_EQ(nrpn.parameter, surface::nrpnOfSlider(i));
+        EXPECT_EQ(nrpn.parameter, nrpnOf(int(i)));
         EXPECT_EQ(nrpn.value, first.at(nrpn.parameter)) << nrpn.parameter;
     }
     for (std::size_t i : {0u, 1u}) EXPECT_EQ(stream.whole[i].value, stream.whole[i].parameter);

@@ -99,8 +99,9 @@ void CameraControlView::buildRow(std::size_t row, QWidget* parent) {
     picker->setAccessibleName(QStringLiteral("variables"));
     const QString valueName = QString::fromLatin1(kRowValueNames[row]);
     picker->setAccessibleDescription(QStringLiteral("variables for %1").arg(valueName));
-    for (std::size_t index = 0; index < surface::kSliderLabels.size(); ++index) {
-        picker->addItem(widgets::qtText(surface::kSliderLabels[index]), surface::nrpnOfSlider(index));
+    for (int index = 0; index < surface::SliderIndex::kCount; ++index) {
+        const auto slider = *surface::SliderIndex::of(index);
+        picker->addItem(widgets::qtText(surface::kSliderLabels[slider.index()]), surface::nrpnOfSlider(slider).value());
     }
     label->setBuddy(picker);
     pickerLine->addStretch();

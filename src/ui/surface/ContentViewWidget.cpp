@@ -36,8 +36,8 @@ const QString kUtilityIcon = QStringLiteral(":/artwork/utility.svg");
 // A screen reader cannot tell two tabs of the same title apart by their
 // place alone; those carry the first and last slider they hold in their
 // accessible name: "Mod: mod A rate to mod C depth".
-QString accessibleTabName(int tab) {
-    const std::string_view title = kTabsConfig[static_cast<std::size_t>(tab)].title;
+QString accessibleTabName(TabTag tab) {
+    const std::string_view title = kTabsConfig[static_cast<std::size_t>(tab.value())].title;
     const auto same = std::ranges::count(kTabsConfig, title, &TabConfig::title);
     if (same < 2) return {};
     const SliderRange range = sliderRange(tab);
@@ -104,10 +104,11 @@ ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& 
     tabs_->setObjectName(QStringLiteral("tabView"));
     tabs_->setFixedSize(kTabViewSize);
     tabs_->setIconSize(QSize(16, 16));
-    for (int tab = 0; tab < static_cast<int>(kTabsConfig.size()); ++tab) {
+    for (int number = 0; number < static_cast<int>(kTabsConfig.size()); ++number) {
+        const TabTag tab(number);
         addPage(new SliderPageView(*content_, tab, tabs_), tab,
-                widgets::qtText(kTabsConfig[static_cast<std::size_t>(tab)].title), QIcon());
-        tabs_->tabBar()->setAccessibleTabName(tab, accessibleTabName(tab));
+                widgets::qtText(kTabsConfig[static_cast<std::size_t>(number)].title), QIcon());
+        tabs_->tabBar()->setAccessibleTabName(tabs_->indexOf(page(tab)), accessibleTabName(tab));
     }
     gesturePage_ = new QWidget(tabs_);
     gesturePage_->setObjectName(QStringLiteral("gesturePage"));
@@ -123,7 +124,7 @@ ContentViewWidget::ContentViewWidget(midi::MidiService& midiService, MainQueue& 
             content_->setSelectedTab(tagOfIndex_[static_cast<std::size_t>(index)]);
         }
     });
-    selectedTabChanged_ = content_->selectedTabChanged.connect([this](int tag) { showSelectedTab(tag); });
+    selectedTabChanged_ = content_->selectedTabChanged.connect([this](TabTag tag) { showSelectedTab(tag); });
     showSelectedTab(content_->selectedTab());
 
     logo_ = new widgets::ArtworkView(kLogo, kLogoSize, Qt::AlignCenter, this);
@@ -144,9 +145,14 @@ ContentViewWidget::~ContentViewWidget() {
     qDeleteAll(findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
 }
 
-void ContentViewWidget::addPage(QWidget* page, int tag, const QString& label, const QIcon& icon) {
+void ContentViewWidget::addPage(QWidget* page, TabTag tag, const QString& label, const QIcon& icon) {
     tabs_->addTab(page, icon, label);
     tagOfIndex_.push_back(tag);
+}
+
+QWidget* ContentViewWidget::page(TabTag tag) const {
+    const auto found = std::ranges::find(tagOfIndex_, tag);
+    return found == tagOfIndex_.end() ? nullptr : tabs_->widget(static_cast<int>(found - tagOfIndex_.begin()));
 }
 
 void ContentViewWidget::addPageShortcuts() {
@@ -166,7 +172,7 @@ void ContentViewWidget::addPageShortcuts() {
     add({Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, Qt::CTRL | Qt::SHIFT | Qt::Key_Tab}, -1);
 }
 
-void ContentViewWidget::showSelectedTab(int tag) {
+void ContentViewWidget::showSelectedTab(TabTag tag) {
     // The header is away while the gesture tab is shown.
     header_->setVisible(content_->isHeaderShown());
     const auto found = std::find(tagOfIndex_.begin(), tagOfIndex_.end(), tag);

@@ -6,6 +6,7 @@
 #include "core/RandomSource.h"
 #include "core/Signal.h"
 #include "midi/MidiService.h"
+#include "surface/SurfaceIds.h"
 
 #include <QWidget>
 
@@ -52,16 +53,18 @@ public:
     // The gesture tab's page (tag 6); the camera panel is put into it when
     // the surface is first shown.
     QWidget* gesturePage() const { return gesturePage_; }
+    // The page of the tab view that carries `tag`.
+    QWidget* page(TabTag tag) const;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void addPage(QWidget* page, int tag, const QString& label, const QIcon& icon);
+    void addPage(QWidget* page, TabTag tag, const QString& label, const QIcon& icon);
     // Ctrl+Tab and Ctrl+Shift+Tab: the next and previous page, round the end.
     void addPageShortcuts();
-    void showSelectedTab(int tag);
+    void showSelectedTab(TabTag tag);
     void placeLogo();
 
     std::unique_ptr<ContentView> content_;
@@ -73,8 +76,8 @@ private:
     QTabWidget* tabs_ = nullptr;
     QWidget* gesturePage_ = nullptr;
     widgets::ArtworkView* logo_ = nullptr;
-    std::vector<int> tagOfIndex_; // tab view index -> page tag
-    Signal<int>::Connection selectedTabChanged_;
+    std::vector<TabTag> tagOfIndex_; // tab view index -> page tag
+    Signal<TabTag>::Connection selectedTabChanged_;
 };
 
 } // namespace vantor::surface

@@ -21,22 +21,22 @@ constexpr int kBarHeight = 20;
 
 } // namespace
 
-LinkButtonView::LinkButtonView(ContentView& content, int tab, QWidget* parent)
-    : QPushButton(parent), content_(content), tab_(tab) {
-    setObjectName(QStringLiteral("linkButton.%1").arg(tab));
+LinkButtonView::LinkButtonView(ContentView& content, LinkGroup group, QWidget* parent)
+    : QPushButton(parent), content_(content), group_(group) {
+    setObjectName(QStringLiteral("linkButton.%1").arg(group.value()));
     setAutoDefault(false);
     setStyleSheet(QString::fromLatin1(kBarStyle));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setFixedHeight(kBarHeight);
-    connect(this, &QPushButton::clicked, this, [this] { content_.toggleLink(tab_); });
+    connect(this, &QPushButton::clicked, this, [this] { content_.toggleLink(group_); });
     showFlag();
-    linkChanged_ = content_.linkChanged.connect([this](int group) {
-        if (group == tab_) showFlag();
+    linkChanged_ = content_.linkChanged.connect([this](LinkGroup changed) {
+        if (changed == group_) showFlag();
     });
 }
 
 void LinkButtonView::showFlag() {
-    const bool linked = content_.linkedTabs()[static_cast<std::size_t>(tab_)];
+    const bool linked = content_.isLinked(group_);
     setText(linked ? QStringLiteral("Ungroup") : QStringLiteral("Group"));
     QPalette colours = palette();
     colours.setColor(QPalette::ButtonText, linked ? kLinkedColour : kUnlinkedColour);

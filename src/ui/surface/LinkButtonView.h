@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Signal.h"
+#include "surface/SurfaceIds.h"
 
 #include <QPushButton>
 
@@ -8,9 +9,9 @@ namespace vantor::surface {
 
 class ContentView;
 
-// The "Group"/"Ungroup" bar of slider page t: shows link flag t ("Ungroup"
-// in green while set, "Group" in white while clear) and flips it on a
-// press. It sends nothing and moves no slider.
+// The "Group"/"Ungroup" bar of a slider page: shows its link group's flag
+// ("Ungroup" in green while set, "Group" in white while clear) and flips it
+// on a press. It sends nothing and moves no slider.
 class LinkButtonView : public QPushButton {
     Q_OBJECT
 
@@ -18,14 +19,14 @@ public:
     static const QColor kLinkedColour;
     static const QColor kUnlinkedColour;
 
-    LinkButtonView(ContentView& content, int tab, QWidget* parent = nullptr);
+    LinkButtonView(ContentView& content, LinkGroup group, QWidget* parent = nullptr);
 
 private:
     void showFlag();
 
     ContentView& content_;
-    const int tab_;
-    Signal<int>::Connection linkChanged_;
+    const LinkGroup group_;
+    Signal<LinkGroup>::Connection linkChanged_;
 };
 
 } // namespace vantor::surface

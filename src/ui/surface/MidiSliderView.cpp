@@ -20,12 +20,12 @@ QString sliderObjectName(int index) { return QStringLiteral("slider.%1").arg(ind
 
 } // namespace
 
-MidiSliderView::MidiSliderView(ContentView& content, int tab, QWidget* parent)
+MidiSliderView::MidiSliderView(ContentView& content, TabTag tab, QWidget* parent)
     : QWidget(parent),
       content_(content),
       tab_(tab),
-      range_(sliderRange(tab, static_cast<int>(content.sliderValues().size()))) {
-    setObjectName(QStringLiteral("midiSliderView.%1").arg(tab));
+      range_(sliderRange(tab)) {
+    setObjectName(QStringLiteral("midiSliderView.%1").arg(tab.value()));
     auto* grid = new QGridLayout(this);
     grid->setVerticalSpacing(kRowSpacing);
     for (int column = 0; column < kColumns; ++column) grid->setColumnStretch(column, 1);
@@ -40,24 +40,24 @@ MidiSliderView::MidiSliderView(ContentView& content, int tab, QWidget* parent)
         grid->addWidget(cell.cell, k / kColumns, k % kColumns);
         sliders_.push_back(cell.slider);
         connect(cell.slider, &QSlider::valueChanged, this,
-                [this, index](int value) { content_.editSlider(tab_, index, value); });
+                [this, slider = *SliderIndex::of(index)](int value) { content_.editSlider(tab_, slider, value); });
     }
     showAllValues();
 
-    valueChanged_ = content_.sliderValueChanged.connect([this](int index) { showValue(index); });
+    valueChanged_ = content_.sliderValueChanged.connect([this](SliderIndex slider) { showValue(slider); });
     valuesReplaced_ = content_.sliderValuesReplaced.connect([this] { showAllValues(); });
 }
 
-void MidiSliderView::showValue(int index) {
-    if (index < range_.start || index >= range_.end) return;
-    QSlider* slider = sliders_[static_cast<std::size_t>(index - range_.start)];
+void MidiSliderView::showValue(SliderIndex slider) {
+    if (slider.value() < range_.start || slider.value() >= range_.end) return;
+    QSlider* shown = sliders_[static_cast<std::size_t>(slider.value() - range_.start)];
     // The core wrote this value; showing it must not report it back as an edit.
-    const QSignalBlocker blocker(slider);
-    slider->setValue(sliderPosition(content_.sliderValues()[static_cast<std::size_t>(index)]));
+    const QSignalBlocker blocker(shown);
+    shown->setValue(sliderPosition(content_.sliderValues()[slider.index()]));
 }
 
 void MidiSliderView::showAllValues() {
-    for (int index = range_.start; index < range_.end; ++index) showValue(index);
+    for (int index = range_.start; index < range_.end; ++index) showValue(*SliderIndex::of(index));
 }
 
 } // namespace vantor::surface

@@ -22,19 +22,19 @@ class MidiSliderView : public QWidget {
     Q_OBJECT
 
 public:
-    MidiSliderView(ContentView& content, int tab, QWidget* parent = nullptr);
+    MidiSliderView(ContentView& content, TabTag tab, QWidget* parent = nullptr);
 
     SliderRange range() const { return range_; }
 
 private:
-    void showValue(int index);
+    void showValue(SliderIndex slider);
     void showAllValues();
 
     ContentView& content_;
-    const int tab_;
+    const TabTag tab_;
     const SliderRange range_;
     std::vector<QSlider*> sliders_; // sliders_[k] shows index range_.start + k
-    Signal<int>::Connection valueChanged_;
+    Signal<SliderIndex>::Connection valueChanged_;
     Signal<>::Connection valuesReplaced_;
 };
 

@@ -12,13 +12,13 @@ namespace {
 constexpr int kTopSpace = 20;
 }
 
-SliderPageView::SliderPageView(ContentView& content, int tab, QWidget* parent) : QWidget(parent) {
-    setObjectName(QStringLiteral("sliderPage.%1").arg(tab));
+SliderPageView::SliderPageView(ContentView& content, TabTag tab, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("sliderPage.%1").arg(tab.value()));
     auto* column = new QVBoxLayout(this);
     column->setSpacing(4);
     column->addSpacing(kTopSpace);
     column->addWidget(new MidiSliderView(content, tab, this));
-    column->addWidget(new LinkButtonView(content, tab, this));
+    column->addWidget(new LinkButtonView(content, *linkGroupOf(tab), this));
     column->addWidget(new modes::PageModeSwitchesView(content, this));
     column->addStretch();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "surface/SurfaceIds.h"
+
 #include <QWidget>
 
 namespace vantor::surface {
@@ -12,7 +14,7 @@ class SliderPageView : public QWidget {
     Q_OBJECT
 
 public:
-    SliderPageView(ContentView& content, int tab, QWidget* parent = nullptr);
+    SliderPageView(ContentView& content, TabTag tab, QWidget* parent = nullptr);
 };
 
 } // namespace vantor::surface
