@@ -42,7 +42,7 @@ while IFS= read -r list; do
 done < <(find src tools tests bench fuzz packaging -name CMakeLists.txt)
 
 while IFS= read -r list; do
-  targets=$(sed -e 's/#.*//' "$list" | grep -E '^[[:space:]]*add_(library|executable)\(' | grep -cv ' ALIAS ')
+  targets=$(sed -e 's/#.*//' "$list" | grep -E '^[[:space:]]*(add_(library|executable)|vantor_library|vantor_gtest)\(' | grep -cv ' ALIAS ')
   ((targets <= 1)) || fail "$list builds $targets targets; a folder of src/ or tools/ builds one"
 done < <(find src tools -name CMakeLists.txt)
 
