@@ -1,8 +1,8 @@
 // The palm model's outputs decoded, and the whole detector on real photos:
 // MediaPipe's own joints for the reference photo, also once turned and once
 // tracked from the last hand (which is what places the hand's regions).
-#include "platform/handpose/MediaPipeHandDetector.h"
-#include "platform/handtracking/HandTrackingLoader.h"
+#include "platform/handtracking/loader/HandTrackingLoader.h"
+#include "platform/handtracking/pipeline/MediaPipeHandDetector.h"
 #include "platform/image/ImageFile.h"
 
 #include <gmock/gmock.h>
@@ -11,7 +11,7 @@
 
 #include <cmath>
 
-namespace vantor::handpose {
+namespace vantor::handtracking {
 namespace {
 
 TEST(PalmDecodingTest, PalmSitsAtItsAnchorAndIsKeptOnlyWhenTheSigmoidOfItsLogitReachesTheThreshold) {
@@ -139,16 +139,16 @@ TEST_F(PipelineTest, ShortFrameFailsAndTinyOrOddSizedFramesGiveNoHand) {
 // missing file is named at once, one that is no module with that picture.
 TEST(HandTrackingModule, LoadsWithTheFirstPictureOrSaysWhyItCannot) {
     std::string error;
-    auto detector = platform::makeDeferredHandDetector(VANTOR_HANDTRACKING_MODULE, defaultModelsDirectory(), error);
+    auto detector = makeDeferredHandDetector(VANTOR_HANDTRACKING_MODULE, defaultModelsDirectory(), error);
     ASSERT_TRUE(detector) << error;
     const auto hands = detector->detect(photo("handsrc.png"));
     EXPECT_TRUE(hands && hands->size() == 1u);
     EXPECT_TRUE(detector->canFindHands());
 
-    EXPECT_FALSE(platform::makeDeferredHandDetector("/no/such/handtracking.so", defaultModelsDirectory(), error));
+    EXPECT_FALSE(makeDeferredHandDetector("/no/such/handtracking.so", defaultModelsDirectory(), error));
     EXPECT_EQ(error, "Hand tracking unavailable: cannot open /no/such/handtracking.so");
     const std::string notAModule = std::string(VANTOR_TEST_DATA_DIR) + "/README.md";
-    detector = platform::makeDeferredHandDetector(notAModule, defaultModelsDirectory(), error);
+    detector = makeDeferredHandDetector(notAModule, defaultModelsDirectory(), error);
     ASSERT_TRUE(detector);
     ::testing::internal::CaptureStderr();
     const auto none = detector->detect(photo("handsrc.png"));
@@ -159,4 +159,4 @@ TEST(HandTrackingModule, LoadsWithTheFirstPictureOrSaysWhyItCannot) {
 }
 
 } // namespace
-} // namespace vantor::handpose
+} // namespace vantor::handtracking

@@ -2,7 +2,7 @@
 
 // Small TensorFlow Lite models written in memory: a few tensors and
 // operators each, for the model tests and as seeds of the model fuzz target.
-// Needs the reader's generated schema (link vantor::tflite).
+// Needs the reader's generated schema (link vantor::handtracking_model).
 
 #include "TfliteSubset_generated.h"
 
@@ -17,7 +17,7 @@
 
 namespace vantor::testing {
 
-namespace tfl = vantor::tflite;
+namespace tfl = vantor::handtracking::tflite;
 
 class TinyModel {
 public:
