@@ -23,12 +23,6 @@ std::string shapeText(const std::vector<std::size_t>& dims) {
     return text + "]";
 }
 
-std::size_t product(const std::vector<std::size_t>& dims) {
-    std::size_t count = 1;
-    for (const std::size_t d : dims) count *= d;
-    return count;
-}
-
 void activationRange(Activation activation, float& min, float& max) {
     constexpr float inf = std::numeric_limits<float>::infinity();
     switch (activation) {
@@ -80,7 +74,7 @@ public:
         if (in.isConstant() || in.type != ElementType::Float32 || in.shape.size() != 4 || in.shape[0] != 1)
             return fail("model input must be a float32 [1,H,W,C] image");
         plan_.input_ = input;
-        activationElements_ = in.elementCount();
+        activationElements_ = elementCount(in.shape);
         plan_.tensors_[static_cast<std::size_t>(input)].dims = in.shape;
         state_[static_cast<std::size_t>(input)] = State::Activation;
 
@@ -131,7 +125,7 @@ private:
         if (state(t) == State::Constant) return tensor.constant;
         if (state(t) != State::FileConstant || desc(t).type != ElementType::Float32) return nullptr;
         const TensorDesc& d = desc(t);
-        auto block = std::make_unique<std::vector<float>>(d.elementCount());
+        auto block = std::make_unique<std::vector<float>>(elementCount(d.shape));
         std::memcpy(block->data(), d.data.data(), d.data.size());
         tensor.dims = d.shape;
         tensor.constant = block->data();
@@ -142,7 +136,7 @@ private:
 
     std::optional<std::vector<std::int32_t>> intConstant(int t) {
         if (t < 0 || state(t) != State::FileConstant || desc(t).type != ElementType::Int32) return std::nullopt;
-        std::vector<std::int32_t> values(desc(t).elementCount());
+        std::vector<std::int32_t> values(elementCount(desc(t).shape));
         std::memcpy(values.data(), desc(t).data.data(), desc(t).data.size());
         return values;
     }
@@ -159,10 +153,11 @@ private:
                       std::vector<std::size_t> planDims = {}) {
         if (state(t) != State::Unset) return refuse("output tensor is written twice or is a constant");
         if (desc(t).type != ElementType::Float32) return refuse("output is not float32");
-        const bool same = countOnly ? product(desc(t).shape) == product(expected) : desc(t).shape == expected;
+        const bool same =
+            countOnly ? elementCount(desc(t).shape) == elementCount(expected) : desc(t).shape == expected;
         if (!same)
             return refuse("output shape " + shapeText(desc(t).shape) + " does not match " + shapeText(expected));
-        activationElements_ += product(expected);
+        activationElements_ += elementCount(expected);
         if (activationElements_ > kMaxActivationElements) return refuse("network too large");
         dims(t) = planDims.empty() ? expected : std::move(planDims);
         state_[static_cast<std::size_t>(t)] = State::Activation;
@@ -196,7 +191,7 @@ private:
             return refuse("only float16 constants can be dequantized");
         if (state(out) != State::Unset || desc(out).type != ElementType::Float32 || desc(out).shape != desc(in).shape)
             return refuse("output does not match the float16 constant");
-        std::vector<float> values(desc(in).elementCount());
+        std::vector<float> values(elementCount(desc(in).shape));
         const std::uint8_t* bytes = desc(in).data.data();
         for (std::size_t k = 0; k < values.size(); ++k) {
             std::uint16_t half;
@@ -285,7 +280,7 @@ private:
         layer.kind = LayerKind::FullyConnected;
         layer.outputChannels = dims(weights)[0];
         layer.inputChannels = dims(weights)[1];
-        const std::size_t elements = product(dims(in));
+        const std::size_t elements = elementCount(dims(in));
         if (elements % layer.inputChannels != 0) return refuse("input does not fit the weights");
         const auto& options = std::get<ActivationOptions>(op.options);
         activationRange(options.activation, layer.outputMin, layer.outputMax);
@@ -398,7 +393,7 @@ private:
         const float* alpha = floatConstant(op.inputs[1]);
         if (!alpha) return refuse("slopes must be a float constant");
         const auto& slope = dims(op.inputs[1]);
-        if (slope.empty() || slope.back() != x[3] || product(slope) != x[3])
+        if (slope.empty() || slope.back() != x[3] || elementCount(slope) != x[3])
             return refuse("only one slope per channel is supported");
         // The engine wants the slopes as a 1-D tensor of their own.
         PlanTensor slopes;
@@ -451,7 +446,7 @@ private:
         layer.kind = LayerKind::Reshape;
         layer.inputs = {in, -1, -1};
         layer.output = op.outputs[0];
-        if (product(out) != product(dims(in))) return refuse("reshape changes the number of elements");
+        if (elementCount(out) != elementCount(dims(in))) return refuse("reshape changes the number of elements");
         if (!defineOutput(layer.output, out)) return false;
         plan_.layers_.push_back(std::move(layer));
         return true;

@@ -5,8 +5,10 @@
 #include <flatbuffers/flatbuffers.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
+#include <numeric>
 
 namespace vantor::handtracking {
 
@@ -189,6 +191,171 @@ bool readIndices(const flatbuffers::Vector<std::int32_t>* list, std::size_t tens
     return true;
 }
 
+using Buffers = flatbuffers::Vector<flatbuffers::Offset<fb::Buffer>>;
+using OperatorCodes = flatbuffers::Vector<flatbuffers::Offset<fb::OperatorCode>>;
+
+// The file's size and identifier, then the flatbuffers Verifier: past this
+// every table and vector of the file can be read without leaving its bytes.
+const fb::Model* verifiedModel(const std::vector<std::uint8_t>& data, std::string& error) {
+    if (data.size() < 8 || data.size() > kMaxFileBytes) {
+        error = "not a TensorFlow Lite model (size)";
+        return nullptr;
+    }
+    if (!flatbuffers::BufferHasIdentifier(data.data(), fb::ModelIdentifier())) {
+        error = "not a TensorFlow Lite model (identifier)";
+        return nullptr;
+    }
+    flatbuffers::Verifier verifier(data.data(), data.size());
+    if (!fb::VerifyModelBuffer(verifier)) {
+        error = "corrupt TensorFlow Lite model (verification failed)";
+        return nullptr;
+    }
+    return fb::GetModel(data.data());
+}
+
+// The model's one subgraph, once every table read below is known present.
+const fb::SubGraph* onlySubgraph(const fb::Model& root, std::string& error) {
+    if (!root.subgraphs() || root.subgraphs()->size() != 1) {
+        error = "model must have exactly one subgraph";
+        return nullptr;
+    }
+    const fb::SubGraph* graph = root.subgraphs()->Get(0);
+    if (!graph->tensors() || !graph->operators() || !root.buffers() || !root.operator_codes()) {
+        error = "model lacks tensors, operators, buffers or operator codes";
+        return nullptr;
+    }
+    return graph;
+}
+
+// A tensor's dimensions, each and their running product within bounds, so
+// that no size computed from them can overflow.
+bool readShape(const fb::Tensor& tensor, const std::string& where, std::vector<std::size_t>& shape,
+               std::string& error) {
+    if (!tensor.shape()) return true;
+    if (tensor.shape()->size() > kMaxRank) {
+        error = where + " has too many dimensions";
+        return false;
+    }
+    std::size_t count = 1;
+    for (const std::int32_t d : *tensor.shape()) {
+        if (d < 1 || d > kMaxDimension) {
+            error = where + " has a bad dimension " + std::to_string(d);
+            return false;
+        }
+        count *= static_cast<std::size_t>(d);
+        if (count > kMaxElements) {
+            error = where + " is too large";
+            return false;
+        }
+        shape.push_back(static_cast<std::size_t>(d));
+    }
+    return true;
+}
+
+// A constant's bytes: a buffer inside the file holding exactly the tensor's
+// elements. A tensor without data is an activation.
+bool readData(const fb::Tensor& tensor, const Buffers& buffers, const std::string& where, TensorDesc& desc,
+              std::string& error) {
+    if (tensor.buffer() >= buffers.size()) {
+        error = where + " names a buffer out of range";
+        return false;
+    }
+    const fb::Buffer* buffer = buffers.Get(tensor.buffer());
+    if (buffer->offset() != 0 || buffer->size() != 0) {
+        error = where + " uses an external buffer";
+        return false;
+    }
+    if (!buffer->data() || buffer->data()->size() == 0) return true;
+    const std::size_t expected = elementCount(desc.shape) * elementSize(desc.type);
+    if (buffer->data()->size() != expected) {
+        error = where + " has " + std::to_string(buffer->data()->size()) + " bytes of data, expected " +
+                std::to_string(expected);
+        return false;
+    }
+    desc.data = std::span<const std::uint8_t>(buffer->data()->data(), buffer->data()->size());
+    return true;
+}
+
+std::optional<TensorDesc> readTensor(const fb::Tensor& tensor, std::size_t index, const Buffers& buffers,
+                                     std::string& error) {
+    TensorDesc desc;
+    const std::string where = "tensor " + std::to_string(index);
+    if (tensor.name()) desc.name = tensor.name()->str();
+    const auto type = elementType(tensor.type());
+    if (!type) {
+        error = where + " has an unsupported element type " + std::to_string(tensor.type());
+        return std::nullopt;
+    }
+    desc.type = *type;
+    if (!readShape(tensor, where, desc.shape, error)) return std::nullopt;
+    if (tensor.is_variable()) {
+        error = where + " is a variable tensor";
+        return std::nullopt;
+    }
+    if (!readData(tensor, buffers, where, desc, error)) return std::nullopt;
+    return desc;
+}
+
+bool readTensors(const fb::SubGraph& graph, const Buffers& buffers, std::vector<TensorDesc>& out,
+                 std::string& error) {
+    const std::size_t count = graph.tensors()->size();
+    out.reserve(count);
+    for (std::size_t t = 0; t < count; ++t) {
+        auto desc = readTensor(*graph.tensors()->Get(static_cast<flatbuffers::uoffset_t>(t)), t, buffers, error);
+        if (!desc) return false;
+        out.push_back(std::move(*desc));
+    }
+    return true;
+}
+
+// The operator an entry of the code table names: its byte, unless that holds
+// the marker or a smaller number than its int.
+int builtinCode(const fb::OperatorCode& code) {
+    const int inByte = code.deprecated_builtin_code();
+    return inByte == kPlaceholderForGreaterOpCodes || code.builtin_code() > inByte ? code.builtin_code() : inByte;
+}
+
+std::optional<OperatorDesc> readOperator(const fb::Operator& op, std::size_t index, const OperatorCodes& codes,
+                                         std::size_t tensorCount, std::string& error) {
+    const std::string where = "operator " + std::to_string(index);
+    if (op.opcode_index() >= codes.size()) {
+        error = where + " names an operator code out of range";
+        return std::nullopt;
+    }
+    const int builtin = builtinCode(*codes.Get(op.opcode_index()));
+    const auto kind = operatorKind(builtin);
+    if (!kind) {
+        error = where + " is an unsupported operator (code " + std::to_string(builtin) + ")";
+        return std::nullopt;
+    }
+    OperatorDesc desc;
+    desc.kind = *kind;
+    if (!readIndices(op.inputs(), tensorCount, -1, desc.inputs) ||
+        !readIndices(op.outputs(), tensorCount, 0, desc.outputs)) {
+        error = where + " (" + operatorName(*kind) + ") names a tensor out of range";
+        return std::nullopt;
+    }
+    if (!readOptions(*kind, op, desc.options)) {
+        error = where + " (" + operatorName(*kind) + ") has missing or unsupported options";
+        return std::nullopt;
+    }
+    return desc;
+}
+
+bool readOperators(const fb::SubGraph& graph, const OperatorCodes& codes, std::vector<OperatorDesc>& out,
+                   std::string& error) {
+    const std::size_t count = graph.operators()->size();
+    const std::size_t tensorCount = graph.tensors()->size();
+    out.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const fb::Operator& op = *graph.operators()->Get(static_cast<flatbuffers::uoffset_t>(i));
+        auto desc = readOperator(op, i, codes, tensorCount, error);
+        if (!desc) return false;
+        out.push_back(std::move(*desc));
+    }
+    return true;
+}
+
 } // namespace
 
 std::size_t elementSize(ElementType type) {
@@ -200,10 +367,8 @@ std::size_t elementSize(ElementType type) {
     return 4;
 }
 
-std::size_t TensorDesc::elementCount() const {
-    std::size_t count = 1;
-    for (const std::size_t d : shape) count *= d;
-    return count;
+std::size_t elementCount(std::span<const std::size_t> shape) {
+    return std::accumulate(shape.begin(), shape.end(), std::size_t{1}, std::multiplies<>());
 }
 
 const char* operatorName(OperatorKind kind) {
@@ -251,123 +416,14 @@ std::optional<TfliteModel> TfliteModel::fromFile(const std::string& path, std::s
 std::optional<TfliteModel> TfliteModel::fromBytes(std::vector<std::uint8_t> bytes, std::string& error) {
     TfliteModel model;
     model.bytes_ = std::make_unique<std::vector<std::uint8_t>>(std::move(bytes));
-    const std::vector<std::uint8_t>& data = *model.bytes_;
-
-    if (data.size() < 8 || data.size() > kMaxFileBytes) {
-        error = "not a TensorFlow Lite model (size)";
+    const fb::Model* root = verifiedModel(*model.bytes_, error);
+    if (!root) return std::nullopt;
+    const fb::SubGraph* graph = onlySubgraph(*root, error);
+    if (!graph) return std::nullopt;
+    if (!readTensors(*graph, *root->buffers(), model.tensors_, error) ||
+        !readOperators(*graph, *root->operator_codes(), model.operators_, error))
         return std::nullopt;
-    }
-    if (!flatbuffers::BufferHasIdentifier(data.data(), fb::ModelIdentifier())) {
-        error = "not a TensorFlow Lite model (identifier)";
-        return std::nullopt;
-    }
-    flatbuffers::Verifier verifier(data.data(), data.size());
-    if (!fb::VerifyModelBuffer(verifier)) {
-        error = "corrupt TensorFlow Lite model (verification failed)";
-        return std::nullopt;
-    }
-
-    const fb::Model* root = fb::GetModel(data.data());
-    if (!root->subgraphs() || root->subgraphs()->size() != 1) {
-        error = "model must have exactly one subgraph";
-        return std::nullopt;
-    }
-    const fb::SubGraph* graph = root->subgraphs()->Get(0);
-    const auto* buffers = root->buffers();
-    const auto* codes = root->operator_codes();
-    if (!graph->tensors() || !graph->operators() || !buffers || !codes) {
-        error = "model lacks tensors, operators, buffers or operator codes";
-        return std::nullopt;
-    }
-
     const std::size_t tensorCount = graph->tensors()->size();
-    model.tensors_.reserve(tensorCount);
-    for (std::size_t t = 0; t < tensorCount; ++t) {
-        const fb::Tensor* tensor = graph->tensors()->Get(static_cast<flatbuffers::uoffset_t>(t));
-        TensorDesc desc;
-        const std::string where = "tensor " + std::to_string(t);
-        if (tensor->name()) desc.name = tensor->name()->str();
-        const auto type = elementType(tensor->type());
-        if (!type) {
-            error = where + " has an unsupported element type " + std::to_string(tensor->type());
-            return std::nullopt;
-        }
-        desc.type = *type;
-        if (tensor->shape()) {
-            if (tensor->shape()->size() > kMaxRank) {
-                error = where + " has too many dimensions";
-                return std::nullopt;
-            }
-            std::size_t count = 1;
-            for (const std::int32_t d : *tensor->shape()) {
-                if (d < 1 || d > kMaxDimension) {
-                    error = where + " has a bad dimension " + std::to_string(d);
-                    return std::nullopt;
-                }
-                count *= static_cast<std::size_t>(d);
-                if (count > kMaxElements) {
-                    error = where + " is too large";
-                    return std::nullopt;
-                }
-                desc.shape.push_back(static_cast<std::size_t>(d));
-            }
-        }
-        if (tensor->is_variable()) {
-            error = where + " is a variable tensor";
-            return std::nullopt;
-        }
-        if (tensor->buffer() >= buffers->size()) {
-            error = where + " names a buffer out of range";
-            return std::nullopt;
-        }
-        const fb::Buffer* buffer = buffers->Get(tensor->buffer());
-        if (buffer->offset() != 0 || buffer->size() != 0) {
-            error = where + " uses an external buffer";
-            return std::nullopt;
-        }
-        if (buffer->data() && buffer->data()->size() > 0) {
-            const std::size_t expected = desc.elementCount() * elementSize(desc.type);
-            if (buffer->data()->size() != expected) {
-                error = where + " has " + std::to_string(buffer->data()->size()) + " bytes of data, expected " +
-                        std::to_string(expected);
-                return std::nullopt;
-            }
-            desc.data = std::span<const std::uint8_t>(buffer->data()->data(), buffer->data()->size());
-        }
-        model.tensors_.push_back(std::move(desc));
-    }
-
-    const std::size_t opCount = graph->operators()->size();
-    model.operators_.reserve(opCount);
-    for (std::size_t i = 0; i < opCount; ++i) {
-        const fb::Operator* op = graph->operators()->Get(static_cast<flatbuffers::uoffset_t>(i));
-        const std::string where = "operator " + std::to_string(i);
-        if (op->opcode_index() >= codes->size()) {
-            error = where + " names an operator code out of range";
-            return std::nullopt;
-        }
-        const fb::OperatorCode* code = codes->Get(op->opcode_index());
-        int builtin = code->deprecated_builtin_code();
-        if (builtin == kPlaceholderForGreaterOpCodes || code->builtin_code() > builtin) builtin = code->builtin_code();
-        const auto kind = operatorKind(builtin);
-        if (!kind) {
-            error = where + " is an unsupported operator (code " + std::to_string(builtin) + ")";
-            return std::nullopt;
-        }
-        OperatorDesc desc;
-        desc.kind = *kind;
-        if (!readIndices(op->inputs(), tensorCount, -1, desc.inputs) ||
-            !readIndices(op->outputs(), tensorCount, 0, desc.outputs)) {
-            error = where + " (" + operatorName(*kind) + ") names a tensor out of range";
-            return std::nullopt;
-        }
-        if (!readOptions(*kind, *op, desc.options)) {
-            error = where + " (" + operatorName(*kind) + ") has missing or unsupported options";
-            return std::nullopt;
-        }
-        model.operators_.push_back(std::move(desc));
-    }
-
     if (!readIndices(graph->inputs(), tensorCount, 0, model.inputs_) ||
         !readIndices(graph->outputs(), tensorCount, 0, model.outputs_) || model.inputs_.empty() ||
         model.outputs_.empty()) {

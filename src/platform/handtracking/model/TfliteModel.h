@@ -16,16 +16,19 @@ enum class ElementType { Float32, Float16, Int32 };
 
 std::size_t elementSize(ElementType type);
 
+// How many elements a tensor of this shape holds: the product of its
+// dimensions, 1 for a scalar.
+std::size_t elementCount(std::span<const std::size_t> shape);
+
 // A tensor of the model as the file describes it. `data` is empty for an
-// activation; for a constant it views exactly elementCount * elementSize
-// bytes of the file.
+// activation; for a constant it views exactly elementCount(shape) *
+// elementSize(type) bytes of the file.
 struct TensorDesc {
     std::string name;
     std::vector<std::size_t> shape;
     ElementType type = ElementType::Float32;
     std::span<const std::uint8_t> data;
 
-    std::size_t elementCount() const;
     bool isConstant() const { return !data.empty(); }
 };
 

@@ -56,6 +56,7 @@ public:
     const std::string& outputName(std::size_t index) const { return outputs_[index].name; }
 
 private:
+    class Builder; // the steps of create()
     struct Runtime;
     struct Part {
         std::vector<float> values;
