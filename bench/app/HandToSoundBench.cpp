@@ -25,7 +25,7 @@
 #include "camera/FrameSource.h"
 #include "camera/WorkerCaptureSession.h"
 #include "platform/camera/V4l2FrameSource.h"
-#include "platform/handpose/MediaPipeHandDetector.h"
+#include "platform/handtracking/pipeline/MediaPipeHandDetector.h"
 #include "platform/image/ImageFile.h"
 #include "platform/jack/JackMidiService.h"
 #include "platform/qt/QtMainQueue.h"
@@ -55,7 +55,8 @@ using vantor::e2e::JackReceiver;
 using vantor::e2e::JackServer;
 using vantor::e2e::percentile;
 using vantor::e2e::ReceivedEvent;
-using vantor::handpose::ModelVariant;
+using vantor::handtracking::MediaPipeHandDetector;
+using vantor::handtracking::ModelVariant;
 using vantor::testing::FakeV4l2Device;
 using Clock = std::chrono::steady_clock;
 
@@ -150,7 +151,7 @@ private:
 // The detector, timed: how long each frame's tracking took.
 class TimedDetector final : public vantor::camera::HandPoseDetector {
 public:
-    explicit TimedDetector(std::unique_ptr<vantor::handpose::MediaPipeHandDetector> inner) : inner_(std::move(inner)) {}
+    explicit TimedDetector(std::unique_ptr<MediaPipeHandDetector> inner) : inner_(std::move(inner)) {}
     std::optional<std::vector<vantor::camera::HandObservation>> detect(const vantor::camera::VideoFrame& frame) override {
         const auto start = Clock::now();
         auto hands = inner_->detect(frame);
@@ -182,7 +183,7 @@ public:
     }
 
 private:
-    std::unique_ptr<vantor::handpose::MediaPipeHandDetector> inner_;
+    std::unique_ptr<MediaPipeHandDetector> inner_;
     std::mutex mutex_;
     std::vector<double> micros_;
     std::vector<double> workerCpu_;
@@ -268,8 +269,7 @@ private:
     std::unique_ptr<vantor::camera::CameraManager> makeCamera(ModelVariant variant, bool lockstep,
                                                               const Pictures& pictures) {
         std::string error;
-        auto models =
-            vantor::handpose::MediaPipeHandDetector::create(vantor::handpose::defaultModelsDirectory(), variant, error);
+        auto models = MediaPipeHandDetector::create(vantor::handtracking::defaultModelsDirectory(), variant, error);
         if (!models) {
             std::fprintf(stderr, "bench_hand_to_sound: %s\n", error.c_str());
             return nullptr;

@@ -13,7 +13,7 @@
 #include "ui/surface/ContentViewWidget.h"
 #include "camera/FrameSource.h"
 #include "camera/WorkerCaptureSession.h"
-#include "platform/handtracking/HandTrackingLoader.h"
+#include "platform/handtracking/loader/HandTrackingLoader.h"
 #include "platform/midi/SystemMidiService.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QuitOnSignal.h"
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
 
     std::atomic<int> reads{0};
     const auto makeCameraManager = [&mainQueue, &console, &reads] {
-        return vantor::platform::makeHandTrackingCameraManager(
+        return vantor::handtracking::makeHandTrackingCameraManager(
             std::make_unique<vantor::camera::WorkerCaptureSession>(std::make_unique<BlackPictures>(reads)), mainQueue,
             console);
     };

@@ -9,7 +9,7 @@
 #include "camera/CameraManager.h"
 #include "camera/FrameSource.h"
 #include "camera/WorkerCaptureSession.h"
-#include "platform/handtracking/HandTrackingLoader.h"
+#include "platform/handtracking/loader/HandTrackingLoader.h"
 #include "support/CoreFakes.h"
 
 #include <benchmark/benchmark.h>
@@ -61,7 +61,7 @@ void BM_StopCameraWhileModelsLoad(benchmark::State& state) {
         state.PauseTiming();
         std::atomic<int> reads{0};
         auto session = std::make_unique<vantor::camera::WorkerCaptureSession>(std::make_unique<GreyCamera>(reads));
-        auto manager = vantor::platform::makeHandTrackingCameraManager(std::move(session), queue, console);
+        auto manager = vantor::handtracking::makeHandTrackingCameraManager(std::move(session), queue, console);
         manager->session().startRunning();
         // The first picture is on its way to the detector, which loads.
         while (reads.load() < 1) std::this_thread::sleep_for(std::chrono::microseconds(100));

@@ -2,7 +2,7 @@
 // once, on one and on two threads. Each benchmark reports the median and the
 // fastest milliseconds per run ("median_ms", "min_ms") besides Google
 // Benchmark's mean.
-#include "platform/handpose/MediaPipeHandDetector.h"
+#include "platform/handtracking/pipeline/MediaPipeHandDetector.h"
 #include "platform/image/ImageFile.h"
 
 #include <benchmark/benchmark.h>
@@ -17,14 +17,14 @@
 
 namespace {
 
-using vantor::handpose::bgrPicture;
-using vantor::handpose::HandPipeline;
-using vantor::handpose::MediaPipeHandDetector;
-using vantor::handpose::ModelVariant;
+using vantor::handtracking::bgrPicture;
+using vantor::handtracking::HandPipeline;
+using vantor::handtracking::MediaPipeHandDetector;
+using vantor::handtracking::ModelVariant;
 
 std::unique_ptr<HandPipeline> loadPipeline(ModelVariant variant, std::size_t threads) {
     std::string error;
-    auto loaded = HandPipeline::create(vantor::handpose::defaultModelsDirectory(), variant, error, threads);
+    auto loaded = HandPipeline::create(vantor::handtracking::defaultModelsDirectory(), variant, error, threads);
     if (!loaded) throw std::runtime_error(error);
     return loaded;
 }

@@ -1,8 +1,8 @@
 // The model reader and network check on arbitrary bytes: every input must be
 // either accepted as a consistent network or refused with a message, without
 // a crash, a leak or a read outside the input.
-#include "platform/tflite/NetworkPlan.h"
-#include "platform/tflite/TfliteModel.h"
+#include "platform/handtracking/model/NetworkPlan.h"
+#include "platform/handtracking/model/TfliteModel.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace vantor::handpose;
+    using namespace vantor::handtracking;
     std::string error;
     const auto model = TfliteModel::fromBytes(std::vector<std::uint8_t>(data, data + size), error);
     if (!model) {

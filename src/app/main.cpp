@@ -1,7 +1,7 @@
 #include "ui/shell/DarkLook.h"
 #include "ui/shell/MainWindow.h"
 #include "platform/camera/DefaultCamera.h"
-#include "platform/handtracking/HandTrackingLoader.h"
+#include "platform/handtracking/loader/HandTrackingLoader.h"
 #include "platform/midi/SystemMidiService.h"
 #include "platform/qt/QtMainQueue.h"
 #include "platform/qt/QuitOnSignal.h"
@@ -35,8 +35,8 @@ int main(int, char** argv) {
     // it the manager and its worker, goes before the queue and the
     // application.
     const auto makeCameraManager = [&mainQueue, &console] {
-        return vantor::platform::makeHandTrackingCameraManager(vantor::platform::makeDefaultCaptureSession(),
-                                                              mainQueue, console);
+        return vantor::handtracking::makeHandTrackingCameraManager(vantor::platform::makeDefaultCaptureSession(),
+                                                                   mainQueue, console);
     };
     vantor::app::MainWindow window({*midiService, mainQueue, console, random, makeCameraManager});
     window.show();

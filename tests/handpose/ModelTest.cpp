@@ -2,8 +2,8 @@
 // Lite's own runtime (XNNPACK) on the reference photo within 1e-4 of the
 // tensor's largest value; missing, damaged or swapped files are refused.
 // Small models of every operator run with known results.
-#include "platform/handpose/MediaPipeHandDetector.h"
-#include "platform/network/XnnNetwork.h"
+#include "platform/handtracking/network/XnnNetwork.h"
+#include "platform/handtracking/pipeline/MediaPipeHandDetector.h"
 #include "support/TinyModels.h"
 
 #include <gmock/gmock.h>
@@ -18,7 +18,7 @@
 #include <map>
 #include <unistd.h>
 
-namespace vantor::handpose {
+namespace vantor::handtracking {
 namespace {
 
 namespace fs = std::filesystem;
@@ -155,4 +155,4 @@ TEST(TinyModels, EveryOperatorBuildsAndRunsAndAScalarSlopeIsRefused) {
 }
 
 } // namespace
-} // namespace vantor::handpose
+} // namespace vantor::handtracking

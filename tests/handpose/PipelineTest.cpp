@@ -1,8 +1,8 @@
 // The palm model's outputs decoded, and the whole detector on real photos:
 // MediaPipe's own joints for the reference photo, also once turned and once
 // tracked from the last hand (which is what places the hand's regions).
-#include "platform/handpose/MediaPipeHandDetector.h"
-#include "platform/handtracking/HandTrackingLoader.h"
+#include "platform/handtracking/loader/HandTrackingLoader.h"
+#include "platform/handtracking/pipeline/MediaPipeHandDetector.h"
 #include "platform/image/ImageFile.h"
 
 #include <gmock/gmock.h>
@@ -11,7 +11,7 @@
 
 #include <cmath>
 
-namespace vantor::handpose {
+namespace vantor::handtracking {
 namespace {
 
 TEST(PalmDecodingTest, PalmSitsAtItsAnchorAndIsKeptOnlyWhenTheSigmoidOfItsLogitReachesTheThreshold) {
@@ -101,12 +101,16 @@ protected:
     static inline MediaPipeHandDetector* detector_ = nullptr;
 };
 
-TEST_F(PipelineTest, ReferencePhotoGivesMediaPipesJointsAndTheNextFrameIsTrackedFromThem) {
+TEST_F(PipelineTest, ReferencePhotoGivesMediaPipesJointsTrackedFromFrameToFrameUntilAPhotoWithoutAHand) {
     const auto picture = photo("handsrc.png");
     expectHand(picture, kMediaPipeJoints);
     EXPECT_TRUE(detector_->isTracking());
     expectHand(picture, kMediaPipeJoints);
     EXPECT_TRUE(detector_->isTracking());
+    const auto hands = detector_->detect(photo("fruits.jpg"));
+    ASSERT_TRUE(hands);
+    EXPECT_TRUE(hands->empty());
+    EXPECT_FALSE(detector_->isTracking());
 }
 
 TEST_F(PipelineTest, TurnedPhotoGivesTurnedJoints) {
@@ -115,15 +119,6 @@ TEST_F(PipelineTest, TurnedPhotoGivesTurnedJoints) {
     std::vector<Joint> turnedJoints; // a quarter turn clockwise takes (x, y) with y up to (y, 1 - x)
     for (const Joint& j : kMediaPipeJoints) turnedJoints.push_back({j.joint, j.y, 1.0 - j.x});
     expectHand(frameOf(turned), turnedJoints);
-}
-
-TEST_F(PipelineTest, PhotoWithoutAHandGivesNoneAndEndsTracking) {
-    ASSERT_TRUE(detector_->detect(photo("handsrc.png")));
-    ASSERT_TRUE(detector_->isTracking());
-    const auto hands = detector_->detect(photo("fruits.jpg"));
-    ASSERT_TRUE(hands);
-    EXPECT_TRUE(hands->empty());
-    EXPECT_FALSE(detector_->isTracking());
 }
 
 TEST_F(PipelineTest, ShortFrameFailsAndTinyOrOddSizedFramesGiveNoHand) {
@@ -139,16 +134,16 @@ TEST_F(PipelineTest, ShortFrameFailsAndTinyOrOddSizedFramesGiveNoHand) {
 // missing file is named at once, one that is no module with that picture.
 TEST(HandTrackingModule, LoadsWithTheFirstPictureOrSaysWhyItCannot) {
     std::string error;
-    auto detector = platform::makeDeferredHandDetector(VANTOR_HANDTRACKING_MODULE, defaultModelsDirectory(), error);
+    auto detector = makeDeferredHandDetector(VANTOR_HANDTRACKING_MODULE, defaultModelsDirectory(), error);
     ASSERT_TRUE(detector) << error;
     const auto hands = detector->detect(photo("handsrc.png"));
     EXPECT_TRUE(hands && hands->size() == 1u);
     EXPECT_TRUE(detector->canFindHands());
 
-    EXPECT_FALSE(platform::makeDeferredHandDetector("/no/such/handtracking.so", defaultModelsDirectory(), error));
+    EXPECT_FALSE(makeDeferredHandDetector("/no/such/handtracking.so", defaultModelsDirectory(), error));
     EXPECT_EQ(error, "Hand tracking unavailable: cannot open /no/such/handtracking.so");
     const std::string notAModule = std::string(VANTOR_TEST_DATA_DIR) + "/README.md";
-    detector = platform::makeDeferredHandDetector(notAModule, defaultModelsDirectory(), error);
+    detector = makeDeferredHandDetector(notAModule, defaultModelsDirectory(), error);
     ASSERT_TRUE(detector);
     ::testing::internal::CaptureStderr();
     const auto none = detector->detect(photo("handsrc.png"));
@@ -159,4 +154,4 @@ TEST(HandTrackingModule, LoadsWithTheFirstPictureOrSaysWhyItCannot) {
 }
 
 } // namespace
-} // namespace vantor::handpose
+} // namespace vantor::handtracking

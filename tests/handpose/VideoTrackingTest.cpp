@@ -6,7 +6,7 @@
 // to the last digit.
 #include "HandVideo.h"
 #include "PngFile.h"
-#include "platform/handpose/HandPipeline.h"
+#include "platform/handtracking/pipeline/HandPipeline.h"
 #include "platform/image/ImageFile.h"
 #include "support/ChildProcess.h"
 
@@ -184,7 +184,7 @@ protected:
         const auto fruit = platform::readImageFile(photos + "/fruits.jpg");
         ASSERT_TRUE(hand && fruit);
         ASSERT_FALSE(directory_.path().empty());
-        const HandVideo video(handpose::bgrPicture(*hand), kCopyScale, handpose::bgrPicture(*fruit));
+        const HandVideo video(handtracking::bgrPicture(*hand), kCopyScale, handtracking::bgrPicture(*fruit));
         for (int i = 0; i < motion.frameCount(); ++i) {
             const HandVideoFrame frame = video.frame(motion.backdrop, motion.placementAt(i));
             char name[32];

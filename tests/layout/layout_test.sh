@@ -3,7 +3,7 @@
 # nothing from ui/; no CMakeLists.txt builds a source that lies outside its
 # own folder (code only from the folder itself, pictures and schemas also
 # from a data subfolder); every folder of src/ and tools/ builds at most one
-# target.
+# target; hand tracking stays in src/platform/handtracking, in one namespace.
 # Usage: layout_test.sh SOURCE_DIR
 set -uo pipefail
 cd "${1:?source directory}" || exit 2
@@ -45,6 +45,17 @@ while IFS= read -r list; do
   targets=$(sed -e 's/#.*//' "$list" | grep -E '^[[:space:]]*(add_(library|executable)|vantor_library|vantor_gtest)\(' | grep -cv ' ALIAS ')
   ((targets <= 1)) || fail "$list builds $targets targets; a folder of src/ or tools/ builds one"
 done < <(find src tools -name CMakeLists.txt)
+
+for old in tflite network handpose handpose_module; do
+  [[ ! -e src/platform/$old ]] || fail "src/platform/$old is back; hand tracking lives in src/platform/handtracking"
+done
+while IFS= read -r hit; do
+  fail "the hand-tracking namespace opened outside src/platform/handtracking: $hit"
+done < <(grep -rnE '^namespace vantor::handtracking\b' src tools bench fuzz --include='*.h' --include='*.cpp' |
+  grep -v '^src/platform/handtracking/')
+while IFS= read -r hit; do
+  fail "hand tracking opens a namespace other than its own: $hit"
+done < <(grep -rnE '^namespace [a-z_:]+ \{' src/platform/handtracking | grep -v ':namespace vantor::handtracking {$')
 
 ((failures == 0)) && echo "layout: ok"
 exit $((failures > 0))

@@ -2,7 +2,7 @@
 
 // Small TensorFlow Lite models written in memory: a few tensors and
 // operators each, for the model tests and as seeds of the model fuzz target.
-// Needs the reader's generated schema (link vantor::tflite).
+// Needs the reader's generated schema (link vantor::handtracking_model).
 
 #include "TfliteSubset_generated.h"
 
@@ -17,7 +17,7 @@
 
 namespace vantor::testing {
 
-namespace tfl = vantor::tflite;
+namespace tfl = vantor::handtracking::tflite;
 
 class TinyModel {
 public:
@@ -139,85 +139,56 @@ inline std::vector<std::pair<std::string, std::vector<std::uint8_t>>> tinyModels
         for (std::size_t i = 0; i < n; ++i) values[i] = 0.125f * static_cast<float>(i % 7) - 0.25f;
         return values;
     };
-    const auto single = [&](const std::string& name, auto build) {
+    // A model from a [1,4,4,2] input to one output of `shape`, its operators added by `build`.
+    const auto single = [&](const std::string& name, std::vector<int> shape, auto build) {
         M m;
         const int in = m.tensor({1, 4, 4, 2});
-        const int out = build(m, in);
+        const int out = m.tensor(std::move(shape));
+        build(m, in, out);
         models.emplace_back(name, m.finish({in}, {out}));
     };
-    single("conv2d", [&](M& m, int in) {
-        const int out = m.tensor({1, 4, 4, 3});
+    single("conv2d", {1, 4, 4, 3}, [&](M& m, int in, int out) {
         m.op(M::Conv2D, {in, m.constant({3, 3, 3, 2}, ramp(54)), m.constant({3}, ramp(3))}, {out}, M::convolution());
-        return out;
     });
-    single("depthwise", [&](M& m, int in) {
-        const int out = m.tensor({1, 4, 4, 4});
+    single("depthwise", {1, 4, 4, 4}, [&](M& m, int in, int out) {
         m.op(M::DepthwiseConv2D, {in, m.constant({1, 3, 3, 4}, ramp(36)), m.constant({4}, ramp(4))}, {out},
              M::depthwise(2));
-        return out;
     });
-    single("fully-connected", [&](M& m, int in) {
-        const int out = m.tensor({1, 5});
+    single("fully-connected", {1, 5}, [&](M& m, int in, int out) {
         m.op(M::FullyConnected, {in, m.constant({5, 32}, ramp(160)), m.constant({5}, ramp(5))}, {out},
              M::fullyConnected());
-        return out;
     });
-    single("max-pool", [&](M& m, int in) {
-        const int out = m.tensor({1, 2, 2, 2});
-        m.op(M::MaxPool2D, {in}, {out}, M::pool());
-        return out;
-    });
-    single("mean", [&](M& m, int in) {
-        const int out = m.tensor({1, 1, 1, 2});
+    single("max-pool", {1, 2, 2, 2}, [](M& m, int in, int out) { m.op(M::MaxPool2D, {in}, {out}, M::pool()); });
+    single("mean", {1, 1, 1, 2}, [](M& m, int in, int out) {
         m.op(M::Mean, {in, m.constant({2}, std::vector<std::int32_t>{1, 2})}, {out});
-        return out;
     });
-    single("add", [&](M& m, int in) {
-        const int out = m.tensor({1, 4, 4, 2});
+    single("add", {1, 4, 4, 2}, [&](M& m, int in, int out) {
         m.op(M::Add, {in, m.constant({2}, ramp(2))}, {out}, M::add());
-        return out;
     });
-    single("logistic", [&](M& m, int in) {
-        const int out = m.tensor({1, 4, 4, 2});
-        m.op(M::Logistic, {in}, {out});
-        return out;
-    });
-    single("prelu", [&](M& m, int in) {
-        const int out = m.tensor({1, 4, 4, 2});
+    single("logistic", {1, 4, 4, 2}, [](M& m, int in, int out) { m.op(M::Logistic, {in}, {out}); });
+    single("prelu", {1, 4, 4, 2}, [&](M& m, int in, int out) {
         m.op(M::PRelu, {in, m.constant({1, 1, 2}, ramp(2))}, {out});
-        return out;
     });
-    single("pad", [&](M& m, int in) {
-        const int out = m.tensor({1, 6, 5, 2});
+    single("pad", {1, 6, 5, 2}, [](M& m, int in, int out) {
         m.op(M::Pad, {in, m.constant({4, 2}, std::vector<std::int32_t>{0, 0, 1, 1, 0, 1, 0, 0})}, {out});
-        return out;
     });
-    single("reshape", [&](M& m, int in) {
-        const int out = m.tensor({1, 32});
+    single("reshape", {1, 32}, [](M& m, int in, int out) {
         m.op(M::Reshape, {in, m.constant({2}, std::vector<std::int32_t>{1, 32})}, {out});
-        return out;
     });
-    single("resize", [&](M& m, int in) {
-        const int out = m.tensor({1, 8, 8, 2});
+    single("resize", {1, 8, 8, 2}, [](M& m, int in, int out) {
         m.op(M::ResizeBilinear, {in, m.constant({2}, std::vector<std::int32_t>{8, 8})}, {out});
-        return out;
     });
-    single("dequantize", [&](M& m, int in) {
+    single("dequantize", {1, 4, 4, 2}, [](M& m, int in, int out) {
         const int weights = m.tensor({2});
         m.op(M::Dequantize, {m.halfConstant({2}, {0x3c00, 0xbc00})}, {weights}); // 1.0, -1.0
-        const int out = m.tensor({1, 4, 4, 2});
         m.op(M::Add, {in, weights}, {out}, M::add());
-        return out;
     });
-    {
-        M m;
-        const int in = m.tensor({1, 4, 4, 2});
-        const int a = m.tensor({1, 4, 4, 2}), b = m.tensor({1, 4, 4, 2}), joined = m.tensor({1, 4, 4, 4});
+    single("concatenation", {1, 4, 4, 4}, [](M& m, int in, int out) {
+        const int a = m.tensor({1, 4, 4, 2}), b = m.tensor({1, 4, 4, 2});
         m.op(M::Logistic, {in}, {a});
         m.op(M::Add, {in, in}, {b}, M::add());
-        m.op(M::Concatenation, {a, b}, {joined}, M::concatenation(3));
-        models.emplace_back("concatenation", m.finish({in}, {joined}));
-    }
+        m.op(M::Concatenation, {a, b}, {out}, M::concatenation(3));
+    });
     {
         M m;
         const int in = m.tensor({1, 4, 4, 1});

@@ -12,7 +12,7 @@
 // ran, which includes every frame without a hand (found false). A frame that
 // cannot be read is skipped, like a frame the camera drops, and the exit
 // status is 1 as without --video.
-#include "platform/handpose/MediaPipeHandDetector.h"
+#include "platform/handtracking/pipeline/MediaPipeHandDetector.h"
 #include "platform/image/ImageFile.h"
 
 #include <nlohmann/json.hpp>
@@ -26,9 +26,9 @@
 
 namespace {
 
-using vantor::handpose::HandLandmark;
-using vantor::handpose::HandResult;
-using vantor::handpose::Point2;
+using vantor::handtracking::HandLandmark;
+using vantor::handtracking::HandResult;
+using vantor::handtracking::Point2;
 
 double rounded(double value) { return std::round(value * 1e5) / 1e5; }
 
@@ -42,7 +42,7 @@ nlohmann::ordered_json describe(const std::string& image, const HandResult& hand
     nlohmann::ordered_json landmarks = nlohmann::ordered_json::array();
     for (const Point2& p : hand.landmarks) landmarks.push_back(point(p));
     out["landmarks"] = std::move(landmarks);
-    const auto at = [&](HandLandmark which) { return point(vantor::handpose::landmark(hand.landmarks, which)); };
+    const auto at = [&](HandLandmark which) { return point(vantor::handtracking::landmark(hand.landmarks, which)); };
     out["joints"] = {{"wrist", at(HandLandmark::Wrist)},         {"thumbTip", at(HandLandmark::ThumbTip)},
                      {"indexTip", at(HandLandmark::IndexTip)},   {"middleTip", at(HandLandmark::MiddleTip)},
                      {"littleTip", at(HandLandmark::LittleTip)}};
@@ -76,7 +76,7 @@ int describeEach(const std::vector<std::string>& images, Analyse analyse) {
 
 // Frames in order through the camera's detector, which carries the hand's
 // region from one frame to the next.
-int describeVideo(vantor::handpose::MediaPipeHandDetector& detector, const std::vector<std::string>& frames) {
+int describeVideo(vantor::handtracking::MediaPipeHandDetector& detector, const std::vector<std::string>& frames) {
     return describeEach(frames, [&](const std::string& image, const vantor::camera::VideoFrame& picture)
                                     -> std::optional<nlohmann::ordered_json> {
         const auto hands = detector.detect(picture);
@@ -89,10 +89,10 @@ int describeVideo(vantor::handpose::MediaPipeHandDetector& detector, const std::
 }
 
 // Each picture on its own: palm detection, then landmarks.
-int describePictures(vantor::handpose::HandPipeline& pipeline, const std::vector<std::string>& images) {
+int describePictures(vantor::handtracking::HandPipeline& pipeline, const std::vector<std::string>& images) {
     return describeEach(images, [&](const std::string& image, const vantor::camera::VideoFrame& picture)
                                     -> std::optional<nlohmann::ordered_json> {
-        const auto hand = pipeline.detectHand(vantor::handpose::bgrPicture(picture));
+        const auto hand = pipeline.detectHand(vantor::handtracking::bgrPicture(picture));
         if (!hand) return std::nullopt;
         return describe(image, *hand);
     });
@@ -101,13 +101,13 @@ int describePictures(vantor::handpose::HandPipeline& pipeline, const std::vector
 } // namespace
 
 int main(int argc, char** argv) {
-    auto variant = vantor::handpose::ModelVariant::Lite;
+    auto variant = vantor::handtracking::ModelVariant::Lite;
     bool video = false;
     std::vector<std::string> images;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--full") {
-            variant = vantor::handpose::ModelVariant::Full;
+            variant = vantor::handtracking::ModelVariant::Full;
         } else if (arg == "--video") {
             video = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -122,17 +122,17 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const std::string models = vantor::handpose::defaultModelsDirectory();
+    const std::string models = vantor::handtracking::defaultModelsDirectory();
     std::string error;
     if (video) {
-        auto detector = vantor::handpose::MediaPipeHandDetector::create(models, variant, error);
+        auto detector = vantor::handtracking::MediaPipeHandDetector::create(models, variant, error);
         if (!detector) {
             std::cerr << "vantor2-handpose: " << error << "\n";
             return 2;
         }
         return describeVideo(*detector, images);
     }
-    auto pipeline = vantor::handpose::HandPipeline::create(models, variant, error);
+    auto pipeline = vantor::handtracking::HandPipeline::create(models, variant, error);
     if (!pipeline) {
         std::cerr << "vantor2-handpose: " << error << "\n";
         return 2;
