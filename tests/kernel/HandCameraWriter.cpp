@@ -1,7 +1,8 @@
 // hand_camera_writer: a webcam for the program, made of a v4l2loopback
 // device and one photo of a hand. It writes 640x480 YUYV pictures, as most
-// webcams send, about 12 a second, all of one stage until the test driver
-// names the next. The driver waits on what this leaves behind, never on time.
+// webcams send (encoded as the platform tests' in-memory camera does), about
+// 12 a second, all of one stage until the test driver names the next. The
+// driver waits on what this leaves behind, never on time.
 //
 // Usage: hand_camera_writer HAND STAGES DEVICE STAGE_FILE COUNT_FILE
 // HAND    the photo (tests/data/handpose/handsrc.png: a hand entering from the left)
@@ -10,12 +11,12 @@
 // STAGE_FILE  the stage's index (from 0) the driver wants now; absent: 0
 // COUNT_FILE  "FRAMES STAGE", replaced after every picture written
 
+#include "FakeV4l2Device.h"
 #include "platform/image/ImageFile.h"
 
 #include <linux/videodev2.h>
 #include <opencv2/imgproc.hpp>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -63,29 +64,6 @@ cv::Mat picture(const cv::Mat& photo, const std::string& stage) {
     placing.at<double>(1, 2) += kLowestTop - rise;
     cv::warpAffine(hand, scene, placing, scene.size(), cv::INTER_LINEAR, cv::BORDER_TRANSPARENT);
     return scene;
-}
-
-// BT.601 with the studio range, as webcams send it and libv4lconvert reads
-// it; each pair of pixels shares the average of their colour.
-std::vector<std::uint8_t> toYuyv(const cv::Mat& bgr) {
-    std::vector<std::uint8_t> yuyv(static_cast<std::size_t>(kWidth) * kHeight * 2);
-    auto* out = yuyv.data();
-    for (int y = 0; y < kHeight; ++y) {
-        const auto* row = bgr.ptr<std::uint8_t>(y);
-        for (int x = 0; x < kWidth; x += 2, row += 6) {
-            int u = 0, v = 0;
-            for (int i = 0; i < 2; ++i) {
-                const int b = row[3 * i], g = row[3 * i + 1], r = row[3 * i + 2];
-                out[2 * i] = static_cast<std::uint8_t>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
-                u += ((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128;
-                v += ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128;
-            }
-            out[1] = static_cast<std::uint8_t>(u / 2);
-            out[3] = static_cast<std::uint8_t>(v / 2);
-            out += 4;
-        }
-    }
-    return yuyv;
 }
 
 int openLoopback(const std::string& device) {
@@ -137,7 +115,11 @@ int main(int argc, char** argv) {
     const cv::Mat photoBgr(photo->height, photo->width, CV_8UC3, const_cast<std::uint8_t*>(photo->bgr->data()));
     std::vector<std::vector<std::uint8_t>> frames;
     std::istringstream stages(args[1]);
-    for (std::string stage; std::getline(stages, stage, ',');) frames.push_back(toYuyv(picture(photoBgr, stage)));
+    for (std::string stage; std::getline(stages, stage, ',');) {
+        const cv::Mat shown = picture(photoBgr, stage);
+        frames.push_back(vantor::testing::FakeV4l2Device::yuyvOf(
+            {kWidth, kHeight, std::make_shared<const std::vector<std::uint8_t>>(shown.datastart, shown.dataend)}));
+    }
     const int fd = openLoopback(args[2]);
     std::size_t stage = 0;
     auto next = std::chrono::steady_clock::now();

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -97,7 +96,7 @@ struct SurfaceProgram {
     surface::ContentView view{service, queue, console, random};
 };
 
-class UsbSynthPacing : public ::testing::Test {
+class UsbSynthPacing : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(usb.plug());
@@ -107,66 +106,45 @@ protected:
     }
     void TearDown() override { synth.reset(); }
 
-    // Runs the program until the synth holds `expected` as every listed
-    // parameter's last value and no NRPN is still arriving, or the wait runs
-    // out; what it received.
-    NrpnStream runUntilTheSynthHas(const std::map<int, int>& expected) {
-        const auto deadline = Clock::now() + kKernelWait;
-        while (true) {
-            const auto stream = NrpnStream::read(synth->bytes());
-            const auto last = stream.lastValues();
-            const bool arrived = std::ranges::all_of(expected, [&](const auto& each) {
-                const auto found = last.find(each.first);
-                return found != last.end() && found->second == each.second;
-            });
-            if ((arrived && stream.endsWhole) || Clock::now() > deadline) return stream;
-            program->queue.runFor(10ms);
-        }
-    }
-
-    // Every tab grouped, then the third slider of the first dragged every
-    // 10 ms for three seconds, each move higher than the last: six NRPNs a
-    // move, 600 a second, more than twice what the wire carries. Then the
-    // program runs until the synth ends on the drag's values: whole NRPNs
-    // only, none older than one already there, every parameter's last value
-    // the slider's.
-    NrpnStream dragUntilTheSynthHasTheLastValues(const std::function<void(int move)>& duringMove = {}) {
-        for (int tab = 0; tab < 6; ++tab) program->view.toggleLink(tab);
-        std::map<int, int> finalValues;
-        auto next = Clock::now();
-        for (int move = 0; move < 300; ++move) {
-            if (duringMove) duringMove(move);
-            const int value = 1000 + 10 * move;
-            program->view.editSlider(0, 2, value);
-            for (int group = 0; group < 6; ++group) finalValues[surface::nrpnOfSlider(6 * group + 2)] = value;
-            next += 10ms;
-            program->queue.runUntil(next);
-        }
-        const auto stream = runUntilTheSynthHas(finalValues);
-        EXPECT_EQ(stream.orphans, 0u);
-        EXPECT_EQ(stream.olderThanSeen(), 0u);
-        EXPECT_EQ(stream.lastValues(), finalValues);
-        return stream;
-    }
-
     UsbSynth usb;
     std::unique_ptr<SurfaceProgram> program;
     std::optional<DinRateSynth> synth;
 };
 
-TEST_F(UsbSynthPacing, AGroupedDragArrivesAsWholeNrpnsEndingOnEveryParametersLastValue) {
+// Every tab grouped, then the third slider of the first dragged every 10 ms for three seconds, each move higher
+// than the last: six NRPNs a move, 600 a second, more than twice what the wire carries. Then the program runs
+// until the synth ends on the drag's values: whole NRPNs only, none older than one already there, every
+// parameter's last value the slider's. Also when the synth takes nothing for a second in the middle of the drag:
+// the gadget holds what waits.
+TEST_P(UsbSynthPacing, AGroupedDragArrivesAsWholeNrpnsEndingOnEveryParametersLastValue) {
+    const bool stalls = GetParam();
+    for (int tab = 0; tab < 6; ++tab) program->view.toggleLink(tab);
+    std::map<int, int> finalValues;
+    auto next = Clock::now();
+    for (int move = 0; move < 300; ++move) {
+        if (stalls && move == 100) synth->stallFor(1s);
+        const int value = 1000 + 10 * move;
+        program->view.editSlider(0, 2, value);
+        for (int group = 0; group < 6; ++group) finalValues[surface::nrpnOfSlider(6 * group + 2)] = value;
+        next += 10ms;
+        program->queue.runUntil(next);
+    }
+    const auto deadline = Clock::now() + kKernelWait;
+    auto stream = NrpnStream::read(synth->bytes());
+    while (!(stream.endsWhole && stream.lastValues() == finalValues) && Clock::now() < deadline) {
+        program->queue.runFor(10ms);
+        stream = NrpnStream::read(synth->bytes());
+    }
+    EXPECT_EQ(stream.orphans, 0u);
+    EXPECT_EQ(stream.olderThanSeen(), 0u);
+    EXPECT_EQ(stream.lastValues(), finalValues);
     // The wire is kept busy: 3 s at about 260 a second.
-    EXPECT_GT(dragUntilTheSynthHasTheLastValues().whole.size(), 500u);
+    EXPECT_GT(stream.whole.size(), stalls ? 0u : 500u);
     EXPECT_TRUE(program->console.lines().empty());
 }
 
-// The synth takes nothing for a second in the middle of the drag; the gadget
-// holds what waits, and the drag still ends whole on its last values.
-TEST_F(UsbSynthPacing, ASynthThatStallsForASecondStillEndsOnTheLastValuesWithNothingHalfSent) {
-    dragUntilTheSynthHasTheLastValues([this](int move) {
-        if (move == 100) synth->stallFor(1s);
-    });
-}
+INSTANTIATE_TEST_SUITE_P(Kernel, UsbSynthPacing, ::testing::Bool(),
+                         [](const auto& row) { return row.param ? "synthStallsForASecond" : "synthKeepsUp"; });
 
 } // namespace
 } // namespace vantor::testing
