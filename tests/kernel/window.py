@@ -1,16 +1,7 @@
-"""The real program in the guest, driven as a user would: what the screen shows comes over the accessibility bus,
-keys are real X input (xdotool), and the NRPNs are the bytes the USB synth "vantor*2" receives.
-
-tracking: the status line names the synth, and on the gesture tab the rows follow the hand the webcam sees: the
-finger heights (NRPN 2, 4, 6) rise by what the hand rises, the tilt (NRPN 10) turns with the hand, and when the
-hand leaves all five rows go to 0, once each, to go on from where they were when it comes back.
-
-untracked (the program without its hand models): the picture still shows and changes with the camera's, the
-notice over it says hand tracking is unavailable, and a row moved from the keyboard sends its value once and
-keeps it while pictures keep coming.
-
-The webcam is hand_camera_writer: it shows a stage's picture until this asks for the next, and counts the
-pictures it writes. Every wait is on that count, on the synth's bytes or on the screen.
+"""The real program in the guest, driven as a user would (the cases: window_test.sh): what the screen shows
+comes over the accessibility bus, keys are real X input (xdotool), the NRPNs are the bytes the USB synth
+"vantor*2" receives, and the webcam is hand_camera_writer, which shows a stage's picture until this asks for the
+next and counts the pictures it writes. Every wait is on that count, on the synth's bytes or on the screen.
 
 Usage: window.py tracking|untracked STAGES WORK_DIR SYNTH_SIDE (the writer's stages, the folder with its files
 and the program's, and the gadget's raw MIDI device).
@@ -160,12 +151,6 @@ def whole(picture):
     return all(picture.get(row) is not None for row in HEIGHTS + (TILT,))
 
 
-def check_within_a_quarter(what, change, expected):
-    """The tracker is no ruler, but a row that follows the wrong joint or scale is off by more."""
-    check(0.75 * expected <= change <= expected / 0.75,
-          f"{what} moved by {change:.0f}, not within a quarter of the {expected:.0f} the hand moved")
-
-
 def measured_angle(turn):
     """The angle in degrees of a hand pointing right, turned `turn` degrees, as measured in the tracker's
     coordinates (0..1 both ways, so 4:3 stretched)."""
@@ -187,8 +172,12 @@ def follow(measures, since, stage, before, previous_stage):
         expected = (measured_angle(turn) - measured_angle(previous_turn)) / 360 * TILT_SPAN * FULL_SCALE
     picture = measures.second_whole(since, f"the hand to move from {previous_stage} to {stage}", lambda p:
                                     abs(p[rows[0]] - before[rows[0]]) >= abs(expected) / 4)
+    # Within a quarter either way: the tracker is no ruler, but a row that follows the wrong joint or scale is
+    # off by more.
     for row in rows:
-        check_within_a_quarter(f"NRPN {row}", picture[row] - before[row], expected)
+        change = picture[row] - before[row]
+        check(0.75 * expected <= change <= expected / 0.75,
+              f"NRPN {row} moved by {change:.0f}, not within a quarter of the {expected:.0f} the hand moved")
     return picture
 
 

@@ -2,9 +2,13 @@
 # The real program as a user meets it, on the guest's own kernel (guest_run.sh): the USB synth of usb_synth.sh
 # is "vantor*2", v4l2loopback is a webcam (/dev/video0) that hand_camera_writer feeds pictures of a hand, and
 # window.py drives the program over the accessibility bus and real X input on a private Xvfb display. Two runs:
-#   tracking   the program as built: the status line names the synth and the gesture rows follow the hand
-#   untracked  a copy of it without the hand models beside it: the picture still shows, the notice says why
-#              nothing follows the hand, and a row moved from the keyboard keeps its value
+#   tracking   the program as built: the status line names the synth, and the gesture rows follow the hand:
+#              the finger heights (NRPN 2, 4, 6) rise by what the hand rises, the tilt (NRPN 10) turns with
+#              it, and when it leaves all five rows go to 0, once each, to go on from where they were when it
+#              comes back
+#   untracked  a copy of it without the hand models beside it: the picture still shows and changes with the
+#              camera's, the notice says why nothing follows the hand, and a row moved from the keyboard sends
+#              its value once and keeps it while pictures keep coming
 # The writer moves from one picture to the next only when the driver asks, and counts what it writes; every
 # wait is on that count, the synth's bytes or the screen.
 # Usage (as root in the guest): window_test.sh PROGRAM WRITER HAND_PHOTO
