@@ -4,14 +4,10 @@
 #include "midi/MidiManager.h"
 #include "midi/Nrpn.h"
 #include "platform/jack/JackMidiService.h"
-#include "support/NrpnStream.h"
-#include "support/SteadyMainQueue.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <map>
 #include <regex>
 
 namespace vantor::e2e {
@@ -89,40 +85,6 @@ TEST_F(JackToSynth, AnOverfullBurstDeliversEveryNrpnTakenInOrderAndRefusesWholeO
     EXPECT_TRUE(bytesOf(events) == expected);
 }
 
-// The same flood paced as the program sends (a grouped drag far faster than any wire): JACK's queue never
-// fills, nothing is refused, and the synth gets whole NRPNs ending on every parameter's last value, none older
-// than one it already had.
-TEST_F(Jack, PacedAFloodThatWouldOverfillTheQueueEndsWholeOnEveryParametersLastValue) {
-    JackReceiver synth{"vantor*2", {"in"}};
-    platform::JackMidiService service;
-    testing::SteadyMainQueue queue;
-    midi::MidiManager manager{service, &queue};
-    ASSERT_TRUE(synth.ok() && manager.isConnected());
-    std::map<int, int> finalValues;
-    const auto start = testing::SteadyMainQueue::Clock::now();
-    for (int i = 0; i < 210'000; ++i) { // more than the 131,071 the queue holds
-        const int parameter = 1 + 3 * (i % 14), value = i / 14;
-        manager.sendNRPN(value, parameter, 0, *manager.connectedEndpoint());
-        finalValues[parameter] = value;
-    }
-    std::vector<ReceivedEvent> events;
-    const auto ended = [&] {
-        std::ranges::copy(synth.take(), std::back_inserter(events));
-        const auto stream = testing::NrpnStream::read(bytesOf(events));
-        return stream.endsWhole && stream.lastValues() == finalValues;
-    };
-    const auto deadline = testing::SteadyMainQueue::Clock::now() + 60s;
-    while (!ended() && testing::SteadyMainQueue::Clock::now() < deadline) queue.runFor(10ms);
-    const auto stream = testing::NrpnStream::read(bytesOf(events));
-    EXPECT_EQ(stream.lastValues(), finalValues);
-    EXPECT_EQ(stream.orphans, 0u);
-    EXPECT_EQ(stream.olderThanSeen(), 0u);
-    EXPECT_EQ(service.queueFullCount(), 0u);
-    // Never faster than a MIDI 1.0 wire: two handed ahead, then one a wire time.
-    const auto took = testing::SteadyMainQueue::Clock::now() - start;
-    EXPECT_LE(stream.whole.size(), 3 + static_cast<std::size_t>(took / midi::NrpnPacer::kWireTime));
-}
-
 // Whether `part` is `whole` with some elements left out and the rest in their order.
 template <typename T>
 bool isInOrderPartOf(const std::vector<T>& part, const std::vector<T>& whole) {
@@ -174,13 +136,10 @@ TEST_F(Jack, EveryFreshClientsFirstBurstArrivesWholeAndInOrder) {
             return closed;
         }, 60s)) << "run " << run << ": nothing came back";
         if (arrived == expected) continue;
-        const std::string lost = "run " + std::to_string(run) + ": " + std::to_string(arrived.size()) + " of " +
-                                 std::to_string(kBurst) + " arrived";
-        EXPECT_TRUE(isInOrderPartOf(arrived, expected)) << lost << ", not in order";
-        std::printf("%s\n", lost.c_str());
+        EXPECT_TRUE(isInOrderPartOf(arrived, expected)) << "run " << run << ": " << arrived.size() << " of " << kBurst
+                                                        << " arrived, not in order";
         ++losses;
     }
-    std::printf("runs that missed a period: %d of %d\n", losses, runs);
     EXPECT_LE(losses, lossesAllowed) << "runs that missed a period, of " << runs;
 }
 

@@ -111,19 +111,16 @@ private:
         runtimeDir_ = folder;
         // PipeWire's libjack ignores JACK_DEFAULT_SERVER: the runtime folder and the remote's name choose the
         // daemon; WirePlumber keeps its state in our folder, not the user's.
-        setenv("PIPEWIRE_RUNTIME_DIR", folder.c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        setenv("XDG_STATE_HOME", folder.c_str(), 1);
+        for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR", "XDG_STATE_HOME"}) {
+            setenv(variable, folder.c_str(), 1);
+        }
         setenv("PIPEWIRE_REMOTE", name_.c_str(), 1);
-        std::ofstream(folder + "/pipewire.conf") << pipeWireConfig();
-    }
-    std::string pipeWireConfig() const {
-        const std::string rate = std::to_string(kSampleRate), quantum = std::to_string(kPeriodFrames);
-        return "context.properties = { core.daemon = true core.name = " + name_ +
-               " default.clock.rate = " + rate + " default.clock.quantum = " + quantum +
-               " default.clock.min-quantum = " + quantum + " default.clock.max-quantum = " + quantum +
-               " default.clock.force-quantum = " + quantum + " }\n"
-               "context.spa-libs = { support.* = support/libspa-support }\n"
+        const std::string quantum = std::to_string(kPeriodFrames);
+        std::ofstream(folder + "/pipewire.conf")
+            << "context.properties = { core.daemon = true core.name = " << name_ << " default.clock.rate = "
+            << kSampleRate << " default.clock.quantum = " << quantum << " default.clock.min-quantum = " << quantum
+            << " default.clock.max-quantum = " << quantum << " default.clock.force-quantum = " << quantum << " }\n"
+            << "context.spa-libs = { support.* = support/libspa-support }\n"
                "context.modules = [ { name = libpipewire-module-rt flags = [ ifexists nofail ] }"
                " { name = libpipewire-module-protocol-native } { name = libpipewire-module-metadata }"
                " { name = libpipewire-module-spa-node-factory } { name = libpipewire-module-client-node }"
@@ -143,19 +140,17 @@ private:
         return false;
     }
     void start() {
-        const std::string rate = std::to_string(kSampleRate), frames = std::to_string(kPeriodFrames);
+        using Argv = std::vector<std::string>;
+        const auto discard = ChildProcess::Output::Discard;
         if (!pipeWire_) {
-            process_ = std::make_unique<ChildProcess>(
-                std::vector<std::string>{VANTOR_JACKD, "-r", "-S", "-t", "10000", "-d", "dummy", "-r", rate, "-p", frames},
-                ChildProcess::Output::Discard);
+            process_ = std::make_unique<ChildProcess>(Argv{VANTOR_JACKD, "-r", "-S", "-t", "10000", "-d", "dummy", "-r",
+                                                           std::to_string(kSampleRate), "-p",
+                                                           std::to_string(kPeriodFrames)}, discard);
             return;
         }
-        process_ = std::make_unique<ChildProcess>(
-            std::vector<std::string>{VANTOR_PIPEWIRE, "-c", runtimeDir_ + "/pipewire.conf"},
-            ChildProcess::Output::Discard);
-        sessionManager_ = std::make_unique<ChildProcess>(
-            std::vector<std::string>{VANTOR_DBUS_RUN_SESSION, "--", VANTOR_WIREPLUMBER}, ChildProcess::Output::Discard,
-            ChildProcess::Group::Own);
+        process_ = std::make_unique<ChildProcess>(Argv{VANTOR_PIPEWIRE, "-c", runtimeDir_ + "/pipewire.conf"}, discard);
+        sessionManager_ = std::make_unique<ChildProcess>(Argv{VANTOR_DBUS_RUN_SESSION, "--", VANTOR_WIREPLUMBER},
+                                                         discard, ChildProcess::Group::Own);
     }
     void stop() {
         if (sessionManager_) sessionManager_->stop();

@@ -15,12 +15,10 @@ trap 'rm -rf "$out"' EXIT
 debs=("$out"/vantor2_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -s "${debs[0]}" ] || { echo "no package in $out" >&2; ls "$out" >&2; exit 1; }
 deb=${debs[0]}
-echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 
 fail() { echo "$*" >&2; exit 1; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
-echo "Depends: $depends"
 # Qt Widgets and Gui (Debian 12's xcb platform plugin), Qt Svg (the SVG
 # image and icon plugins), the platform plugins named by hand, the MIDI
 # libraries, the camera's format converter.
@@ -29,7 +27,6 @@ for package in libqt6widgets6 libqt6gui6 libqt6svg6 qt6-qpa-plugins libasound2 l
 done
 # Qt's Wayland platform plugin comes along unless apt is told otherwise.
 recommends=$(dpkg-deb -f "$deb" Recommends)
-echo "Recommends: $recommends"
 grep -Eq "(^|[ ,|])qt6-wayland([ ,|(]|$)" <<<"$recommends" || fail "Recommends lacks qt6-wayland"
 # OpenCV's video and image-file modules would bring hundreds of packages.
 if grep -Eo 'libopencv-(videoio|imgcodecs)[^ ,]*' <<<"$depends" >&2; then
@@ -55,4 +52,3 @@ done
 apt-get install --simulate --no-install-recommends "$deb" >"$out/apt.log" 2>&1 ||
   { cat "$out/apt.log" >&2; fail "apt-get would not install the package"; }
 grep -q '^Inst vantor2 ' "$out/apt.log" || { cat "$out/apt.log" >&2; fail "apt-get would not install vantor2"; }
-echo "apt-get accepts the package"

@@ -1,25 +1,22 @@
 // hand_camera_writer: a webcam for the program, made of a v4l2loopback
 // device and one photo of a hand. It writes 640x480 YUYV pictures, as most
-// webcams send, about 12 a second, all of one stage until the test driver
-// names the next. The driver waits on what this leaves behind, never on time.
+// webcams send (encoded as the platform tests' in-memory camera does), about
+// 12 a second, all of one stage until the test driver names the next. The
+// driver waits on what this leaves behind, never on time.
 //
-// Usage:
-//   hand_camera_writer HAND STAGES DEVICE STAGE_FILE COUNT_FILE
-//   hand_camera_writer HAND STAGES --dump DIR
+// Usage: hand_camera_writer HAND STAGES DEVICE STAGE_FILE COUNT_FILE
 // HAND    the photo (tests/data/handpose/handsrc.png: a hand entering from the left)
 // STAGES  comma-separated: RISE/TURN puts the hand RISE pixels above its lowest
 //         place, turned TURN degrees anticlockwise; "-" is the empty scene
 // STAGE_FILE  the stage's index (from 0) the driver wants now; absent: 0
 // COUNT_FILE  "FRAMES STAGE", replaced after every picture written
-// --dump writes each stage's picture as DIR/stage-N.ppm and ends, so the
-// hand tracker on the host can be asked whether it finds the hand in them.
 
+#include "FakeV4l2Device.h"
 #include "platform/image/ImageFile.h"
 
 #include <linux/videodev2.h>
 #include <opencv2/imgproc.hpp>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -45,97 +42,33 @@ constexpr double kHandScale = 0.6;
 constexpr int kLowestTop = kHeight - 12 - static_cast<int>(kHeight * kHandScale);
 constexpr auto kFramePeriod = std::chrono::milliseconds(83);
 
-struct Stage {
-    bool hand = false;
-    int rise = 0;
-    double turn = 0.0;
-};
-
 [[noreturn]] void fail(const std::string& why) {
     std::fprintf(stderr, "hand_camera_writer: %s\n", why.c_str());
     std::exit(1);
 }
 
-std::vector<Stage> parseStages(const std::string& text) {
-    std::vector<Stage> stages;
-    std::istringstream list(text);
-    for (std::string item; std::getline(list, item, ',');) {
-        Stage stage;
-        char slash = 0;
-        std::istringstream fields(item);
-        if (item != "-" && !(fields >> stage.rise >> slash >> stage.turn && slash == '/' && fields.eof())) {
-            fail("a stage is RISE/TURN or -, not '" + item + "'");
-        }
-        stage.hand = item != "-";
-        stages.push_back(stage);
-    }
-    if (stages.empty()) fail("no stages");
-    return stages;
-}
-
-// The plain scene around the photo: the colour of the photo's own
-// background, taken from its upper right corner.
-cv::Scalar backgroundOf(const cv::Mat& photo) {
-    return cv::mean(photo(cv::Rect(photo.cols - 32, 0, 32, 32)));
-}
-
-cv::Mat picture(const cv::Mat& photo, const Stage& stage) {
-    const cv::Scalar background = backgroundOf(photo);
-    cv::Mat scene(kHeight, kWidth, CV_8UC3, background);
-    if (!stage.hand) return scene;
+// The stage's picture: the plain scene (the colour of the photo's own
+// background, taken from its upper right corner), and for "RISE/TURN" the
+// hand in it.
+cv::Mat picture(const cv::Mat& photo, const std::string& stage) {
+    cv::Mat scene(kHeight, kWidth, CV_8UC3, cv::mean(photo(cv::Rect(photo.cols - 32, 0, 32, 32))));
+    int rise = 0;
+    double turn = 0;
+    if (stage == "-") return scene;
+    if (std::sscanf(stage.c_str(), "%d/%lf", &rise, &turn) != 2) fail("a stage is RISE/TURN or -, not " + stage);
     cv::Mat hand;
     cv::resize(photo, hand, cv::Size(), kHandScale, kHandScale, cv::INTER_AREA);
     const cv::Point2f centre(static_cast<float>(hand.cols) / 2, static_cast<float>(hand.rows) / 2);
     // Turned about its centre, then moved to its place.
-    cv::Mat placing = cv::getRotationMatrix2D(centre, stage.turn, 1.0);
-    placing.at<double>(1, 2) += kLowestTop - stage.rise;
+    cv::Mat placing = cv::getRotationMatrix2D(centre, turn, 1.0);
+    placing.at<double>(1, 2) += kLowestTop - rise;
     cv::warpAffine(hand, scene, placing, scene.size(), cv::INTER_LINEAR, cv::BORDER_TRANSPARENT);
     return scene;
-}
-
-// BT.601 with the studio range, as webcams send it and libv4lconvert reads
-// it; each pair of pixels shares the average of their colour.
-std::vector<std::uint8_t> toYuyv(const cv::Mat& bgr) {
-    std::vector<std::uint8_t> yuyv(static_cast<std::size_t>(kWidth) * kHeight * 2);
-    auto* out = yuyv.data();
-    for (int y = 0; y < kHeight; ++y) {
-        const auto* row = bgr.ptr<std::uint8_t>(y);
-        for (int x = 0; x < kWidth; x += 2, row += 6) {
-            int u = 0, v = 0;
-            for (int i = 0; i < 2; ++i) {
-                const int b = row[3 * i], g = row[3 * i + 1], r = row[3 * i + 2];
-                out[2 * i] = static_cast<std::uint8_t>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
-                u += ((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128;
-                v += ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128;
-            }
-            out[1] = static_cast<std::uint8_t>(u / 2);
-            out[3] = static_cast<std::uint8_t>(v / 2);
-            out += 4;
-        }
-    }
-    return yuyv;
-}
-
-void dump(const std::vector<cv::Mat>& pictures, const std::string& dir) {
-    for (std::size_t n = 0; n < pictures.size(); ++n) {
-        const std::string path = dir + "/stage-" + std::to_string(n) + ".ppm";
-        std::ofstream file(path, std::ios::binary);
-        file << "P6\n" << kWidth << ' ' << kHeight << "\n255\n";
-        cv::Mat rgb;
-        cv::cvtColor(pictures[n], rgb, cv::COLOR_BGR2RGB);
-        file.write(reinterpret_cast<const char*>(rgb.data), static_cast<std::streamsize>(rgb.total() * 3));
-        if (!file) fail("cannot write " + path);
-    }
 }
 
 int openLoopback(const std::string& device) {
     const int fd = open(device.c_str(), O_RDWR);
     if (fd < 0) fail("cannot open " + device + ": " + std::strerror(errno));
-    v4l2_capability caps{};
-    if (ioctl(fd, VIDIOC_QUERYCAP, &caps) != 0 ||
-        std::string(reinterpret_cast<const char*>(caps.driver)) != "v4l2 loopback") {
-        fail(device + " is not a v4l2loopback device (modprobe v4l2loopback)");
-    }
     v4l2_format format{};
     format.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
     format.fmt.pix.width = kWidth;
@@ -145,9 +78,8 @@ int openLoopback(const std::string& device) {
     format.fmt.pix.bytesperline = kWidth * 2;
     format.fmt.pix.sizeimage = kWidth * kHeight * 2;
     format.fmt.pix.colorspace = V4L2_COLORSPACE_SMPTE170M;
-    if (ioctl(fd, VIDIOC_S_FMT, &format) != 0) fail(std::string("VIDIOC_S_FMT: ") + std::strerror(errno));
-    if (format.fmt.pix.pixelformat != V4L2_PIX_FMT_YUYV || format.fmt.pix.width != kWidth ||
-        format.fmt.pix.height != kHeight) {
+    if (ioctl(fd, VIDIOC_S_FMT, &format) != 0 || format.fmt.pix.pixelformat != V4L2_PIX_FMT_YUYV ||
+        format.fmt.pix.width != kWidth || format.fmt.pix.height != kHeight) {
         fail(device + " does not take 640x480 YUYV");
     }
     return fd;
@@ -177,23 +109,17 @@ void tellCount(const std::string& path, unsigned long frames, std::size_t stage)
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const bool dumping = args.size() == 4 && args[2] == "--dump";
-    if (args.size() != 5 && !dumping) {
-        std::fprintf(stderr, "usage: hand_camera_writer HAND STAGES (DEVICE STAGE_FILE COUNT_FILE | --dump DIR)\n");
-        return 2;
-    }
+    if (args.size() != 5) fail("usage: hand_camera_writer HAND STAGES DEVICE STAGE_FILE COUNT_FILE");
     const auto photo = vantor::platform::readImageFile(args[0]);
     if (!photo) fail("cannot read " + args[0]);
     const cv::Mat photoBgr(photo->height, photo->width, CV_8UC3, const_cast<std::uint8_t*>(photo->bgr->data()));
-    std::vector<cv::Mat> pictures;
-    for (const Stage& stage : parseStages(args[1])) pictures.push_back(picture(photoBgr, stage));
-    if (dumping) {
-        dump(pictures, args[3]);
-        return 0;
-    }
-
     std::vector<std::vector<std::uint8_t>> frames;
-    for (const cv::Mat& shown : pictures) frames.push_back(toYuyv(shown));
+    std::istringstream stages(args[1]);
+    for (std::string stage; std::getline(stages, stage, ',');) {
+        const cv::Mat shown = picture(photoBgr, stage);
+        frames.push_back(vantor::testing::FakeV4l2Device::yuyvOf(
+            {kWidth, kHeight, std::make_shared<const std::vector<std::uint8_t>>(shown.datastart, shown.dataend)}));
+    }
     const int fd = openLoopback(args[2]);
     std::size_t stage = 0;
     auto next = std::chrono::steady_clock::now();

@@ -6,9 +6,7 @@
 // byte at a time: whatever is handed over faster than the wire shows up as
 // Control Changes outside a whole NRPN. Run in a guest by guest_run.sh.
 
-#include "KernelMidiProgram.h"
-#include "UsbSynth.h"
-#include "modes/ModeSwitches.h"
+#include "KernelMidi.h"
 #include "support/CoreFakes.h"
 #include "support/NrpnStream.h"
 #include "support/SteadyMainQueue.h"
@@ -20,18 +18,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <thread>
 
 namespace vantor::testing {
 namespace {
-
-int nrpnOf(int slider) { return surface::nrpnOfSlider(*surface::SliderIndex::of(slider)).value(); }
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -54,10 +47,6 @@ public:
     std::vector<std::uint8_t> bytes() const {
         std::lock_guard lock(mutex_);
         return bytes_;
-    }
-    Clock::time_point lastByteAt() const {
-        std::lock_guard lock(mutex_);
-        return lastByteAt_;
     }
 
 private:
@@ -82,7 +71,6 @@ private:
             if (got > 0) {
                 std::lock_guard lock(mutex_);
                 bytes_.insert(bytes_.end(), chunk, chunk + got);
-                lastByteAt_ = now;
                 wireFree += got * kByteTime;
                 continue;
             }
@@ -95,16 +83,7 @@ private:
     std::atomic<Clock::rep> stalledUntil_{0};
     mutable std::mutex mutex_;
     std::vector<std::uint8_t> bytes_;
-    Clock::time_point lastByteAt_{};
     std::jthread reader_; // last: stopped and joined before the rest goes
-};
-
-class SeededRandom : public RandomSource {
-public:
-    std::uint64_t nextWord() override { return engine_(); }
-
-private:
-    std::mt19937_64 engine_{2026};
 };
 
 // The program's side: the surface over the real ALSA service, its main
@@ -113,11 +92,11 @@ struct SurfaceProgram {
     platform::AlsaMidiService service;
     SteadyMainQueue queue;
     ConsoleRecorder console;
-    SeededRandom random;
+    ScriptedRandom random;
     surface::ContentView view{service, queue, console, random};
 };
 
-class UsbSynthPacing : public ::testing::Test {
+class UsbSynthPacing : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(usb.plug());
@@ -127,132 +106,45 @@ protected:
     }
     void TearDown() override { synth.reset(); }
 
-    // Every tab grouped, then the third slider of the first dragged every
-    // 10 ms for three seconds, each move higher than the last: six NRPNs a
-    // move, 600 a second, more than twice what the wire carries. Returns each
-    // parameter's final value.
-    std::map<int, int> groupedDrag(const std::function<void(int move)>& duringMove = {}) {
-        for (int group = 0; group < 6; ++group) program->view.toggleLink(*surface::LinkGroup::of(group));
-        std::map<int, int> finalValues;
-        auto next = Clock::now();
-        for (int move = 0; move < 300; ++move) {
-            if (duringMove) duringMove(move);
-            const int value = 1000 + 10 * move;
-            program->view.editSlider(surface::TabTag(0), *surface::SliderIndex::of(2), value);
-            for (int group = 0; group < 6; ++group) finalValues[nrpnOf(6 * group + 2)] = value;
-            next += 10ms;
-            program->queue.runUntil(next);
-        }
-        lastMove = Clock::now();
-        return finalValues;
-    }
-
-    // Runs the program until the synth holds `expected` as every listed
-    // parameter's last value and no NRPN is still arriving, or the wait runs
-    // out; what it received.
-    NrpnStream runUntilTheSynthHas(const std::map<int, int>& expected) {
-        const auto deadline = Clock::now() + kKernelWait;
-        while (true) {
-            const auto stream = NrpnStream::read(synth->bytes());
-            const auto last = stream.lastValues();
-            const bool arrived = std::ranges::all_of(expected, [&](const auto& each) {
-                const auto found = last.find(each.first);
-                return found != last.end() && found->second == each.second;
-            });
-            if ((arrived && stream.endsWhole) || Clock::now() > deadline) return stream;
-            program->queue.runFor(10ms);
-        }
-    }
-
-    // The drag, then the program run until the synth ends on its values:
-    // whole NRPNs only, none older than one already there, every
-    // parameter's last value the slider's. Prints the figures.
-    NrpnStream dragUntilTheSynthHasTheLastValues(const char* what, const std::function<void(int move)>& duringMove = {}) {
-        const auto finalValues = groupedDrag(duringMove);
-        const auto stream = runUntilTheSynthHas(finalValues);
-        report(what, stream);
-        EXPECT_EQ(stream.orphans, 0u);
-        EXPECT_EQ(stream.olderThanSeen(), 0u);
-        EXPECT_EQ(stream.lastValues(), finalValues);
-        return stream;
-    }
-
-    void report(const char* what, const NrpnStream& stream) const {
-        const auto delay = std::chrono::duration<double, std::milli>(synth->lastByteAt() - lastMove).count();
-        std::printf("%s: %zu whole NRPNs, %zu orphan messages, %zu older than one seen; last value %.1f ms after "
-                    "the last move\n",
-                    what, stream.whole.size(), stream.orphans, stream.olderThanSeen(), delay);
-        std::fflush(stdout);
-    }
-
     UsbSynth usb;
     std::unique_ptr<SurfaceProgram> program;
     std::optional<DinRateSynth> synth;
-    Clock::time_point lastMove{};
 };
 
-TEST_F(UsbSynthPacing, AGroupedDragArrivesAsWholeNrpnsEndingOnEveryParametersLastValue) {
-    const auto stream = dragUntilTheSynthHasTheLastValues("grouped drag");
+// Every tab grouped, then the third slider of the first dragged every 10 ms for three seconds, each move higher
+// than the last: six NRPNs a move, 600 a second, more than twice what the wire carries. Then the program runs
+// until the synth ends on the drag's values: whole NRPNs only, none older than one already there, every
+// parameter's last value the slider's. Also when the synth takes nothing for a second in the middle of the drag:
+// the gadget holds what waits.
+TEST_P(UsbSynthPacing, AGroupedDragArrivesAsWholeNrpnsEndingOnEveryParametersLastValue) {
+    const bool stalls = GetParam();
+    for (int group = 0; group < 6; ++group) program->view.toggleLink(*surface::LinkGroup::of(group));
+    std::map<int, int> finalValues;
+    auto next = Clock::now();
+    for (int move = 0; move < 300; ++move) {
+        if (stalls && move == 100) synth->stallFor(1s);
+        const int value = 1000 + 10 * move;
+        program->view.editSlider(surface::TabTag(0), *surface::SliderIndex::of(2), value);
+        for (int group = 0; group < 6; ++group) finalValues[surface::nrpnOfSlider(*surface::SliderIndex::of(6 * group + 2)).value()] = value;
+        next += 10ms;
+        program->queue.runUntil(next);
+    }
+    const auto deadline = Clock::now() + kKernelWait;
+    auto stream = NrpnStream::read(synth->bytes());
+    while (!(stream.endsWhole && stream.lastValues() == finalValues) && Clock::now() < deadline) {
+        program->queue.runFor(10ms);
+        stream = NrpnStream::read(synth->bytes());
+    }
+    EXPECT_EQ(stream.orphans, 0u);
+    EXPECT_EQ(stream.olderThanSeen(), 0u);
+    EXPECT_EQ(stream.lastValues(), finalValues);
     // The wire is kept busy: 3 s at about 260 a second.
-    EXPECT_GT(stream.whole.size(), 500u);
+    EXPECT_GT(stream.whole.size(), stalls ? 0u : 500u);
     EXPECT_TRUE(program->console.lines().empty());
 }
 
-// The synth takes nothing for a second in the middle of the drag; the gadget
-// holds what waits, and the drag still ends whole on its last values.
-TEST_F(UsbSynthPacing, ASynthThatStallsForASecondStillEndsOnTheLastValuesWithNothingHalfSent) {
-    dragUntilTheSynthHasTheLastValues("stalled synth", [this](int move) {
-        if (move == 100) synth->stallFor(1s);
-    });
-}
-
-// What the view shows after a roll, as the NRPNs the synth should end on.
-std::map<int, int> shownValues(const surface::ContentView& view) {
-    std::map<int, int> values;
-    for (std::size_t i = 0; i < view.sliderValues().size(); ++i) {
-        values[nrpnOf(int(i))] = static_cast<int>(view.sliderValues()[i]);
-    }
-    for (const auto id : {modes::ModeSwitchId::Regen, modes::ModeSwitchId::Regen2}) {
-        const auto& info = modes::modeSwitch(id);
-        const int number = view.modeFlag(id) ? info.numberOn : info.numberOff;
-        values[number] = number;
-    }
-    return values;
-}
-
-// One roll arrives whole and in its order (the two switches, then the 43
-// sliders); a second roll at once after it, while the first is still on the
-// wire, leaves the synth on the second's values.
-TEST_F(UsbSynthPacing, ADiceRollArrivesWholeAndInOrderAndARollRightAfterItWins) {
-    program->view.rollDice();
-    const auto first = shownValues(program->view);
-    auto stream = runUntilTheSynthHas(first);
-    ASSERT_GE(stream.whole.size(), 45u);
-    for (std::size_t i = 0; i < 43; ++i) {
-        const auto& nrpn = stream.whole[2 + i];
-        EXPECT_EQ(nrpn.parameter, nrpnOf(int(i)));
-        EXPECT_EQ(nrpn.value, first.at(nrpn.parameter)) << nrpn.parameter;
-    }
-    for (std::size_t i : {0u, 1u}) EXPECT_EQ(stream.whole[i].value, stream.whole[i].parameter);
-    EXPECT_EQ(stream.orphans, 0u);
-
-    program->view.rollDice();
-    program->view.rollDice();
-    const auto last = shownValues(program->view);
-    stream = runUntilTheSynthHas(last);
-    EXPECT_EQ(stream.orphans, 0u);
-    const auto received = stream.lastValues();
-    for (int parameter = 1; parameter <= 43; ++parameter) EXPECT_EQ(received.at(parameter), last.at(parameter));
-    // A switch ends on the number of the state shown: of its pair, that one arrived last.
-    for (const auto id : {modes::ModeSwitchId::Regen, modes::ModeSwitchId::Regen2}) {
-        const auto& info = modes::modeSwitch(id);
-        const auto lastOfPair = std::find_if(stream.whole.rbegin(), stream.whole.rend(), [&](const auto& nrpn) {
-            return nrpn.parameter == info.numberOn || nrpn.parameter == info.numberOff;
-        });
-        ASSERT_NE(lastOfPair, stream.whole.rend());
-        EXPECT_EQ(lastOfPair->parameter, program->view.modeFlag(id) ? info.numberOn : info.numberOff);
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Kernel, UsbSynthPacing, ::testing::Bool(),
+                         [](const auto& row) { return row.param ? "synthStallsForASecond" : "synthKeepsUp"; });
 
 } // namespace
 } // namespace vantor::testing

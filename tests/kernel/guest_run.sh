@@ -30,16 +30,12 @@ command -v cpio >/dev/null || fail "cpio is not installed"
 kernel=""
 for image in $(ls -1v /boot/vmlinuz-* 2>/dev/null | tac); do
   version=${image#/boot/vmlinuz-}
-  if [[ -r $image && -f /lib/modules/$version/modules.dep ]]; then
-    kernel=$image
-    break
-  fi
+  [[ -r $image && -f /lib/modules/$version/modules.dep ]] && kernel=$image && break
 done
 [[ -n $kernel ]] || fail "no readable /boot/vmlinuz-* with its /lib/modules (scripts/setup installs linux-image-amd64)"
 moddir=/lib/modules/$version
 
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
+work=$(mkdir -p "$work" && cd "$work" && pwd)
 
 # The initramfs: busybox, the modules that reach the shares, and /init.
 # Built once per kernel version.
@@ -55,8 +51,7 @@ if [[ ! -s $initramfs ]]; then
     fail "virtio_pci, 9pnet_virtio or 9p is not in $moddir"
   : >"$tree/modules/order"
   while read -r verb path _; do
-    name=$(basename "$path")
-    name=${name%%.ko*}.ko
+    name=$(basename "${path%%.ko*}").ko
     [[ $verb == insmod && ! -e $tree/modules/$name ]] || continue
     case "$path" in
       *.xz) xz -dc "$path" >"$tree/modules/$name" ;;
@@ -151,9 +146,7 @@ set +e
 qemu_status=$?
 set -e
 
-if [[ ! -s $results/status ]]; then
-  fail "the guest left no exit status (QEMU exited with $qemu_status)"
-fi
+[[ -s $results/status ]] || fail "the guest left no exit status (QEMU exited with $qemu_status)"
 status=$(<"$results/status")
 ((status == 124)) && fail "a kernel module (${modules}) could not be loaded in the guest"
 exit "$status"

@@ -129,24 +129,6 @@ INSTANTIATE_TEST_SUITE_P(Errors, AlsaSendFailure, ::testing::Values(
     FailureCase{"otherError", true, -EINVAL, SendResult::DriverError}),
     [](const auto& row) { return row.param.name; });
 
-// Another program may remove our connection (aconnect -d) while the synth
-// stays plugged in; its hardware port then refuses events until we connect
-// again.
-TEST_F(AlsaService, AHardwarePortWhoseConnectionWasRemovedIsConnectedAgainAndGetsTheWholeNrpn) {
-    addPort(24, "vantor*2", 0, kWritable, "vantor*2 MIDI 1");
-    state.hardware.push_back({24, 0});
-    midi::MidiManager manager(service);
-    manager.sendNRPN(300, 12, 0, *manager.connectedEndpoint());
-    state.connected.clear();
-    manager.sendNRPN(400, 13, 0, *manager.connectedEndpoint());
-    EXPECT_EQ(manager.lastSendResult(), SendResult::Sent);
-    EXPECT_TRUE(manager.isConnected());
-    EXPECT_EQ(state.delivered, (std::vector<std::array<int, 5>>{{24, 0, 0, 99, 0}, {24, 0, 0, 98, 12}, {24, 0, 0, 6, 2},
-                                                                {24, 0, 0, 38, 44}, {24, 0, 0, 99, 0}, {24, 0, 0, 98, 13},
-                                                                {24, 0, 0, 6, 3}, {24, 0, 0, 38, 16}}))
-        << "each NRPN whole, once";
-}
-
 struct RefusalCase {
     std::string name;
     int error;

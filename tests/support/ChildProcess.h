@@ -42,10 +42,8 @@ public:
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);
-        if (group == Group::Own) {
-            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-            posix_spawnattr_setpgroup(&attributes, 0);
-        }
+        // In a group of its own (process group id 0: its own pid), or in ours.
+        posix_spawnattr_setflags(&attributes, group == Group::Own ? POSIX_SPAWN_SETPGROUP : 0);
         if (posix_spawn(&pid_, args[0], &actions, &attributes, args.data(), environ) != 0) pid_ = -1;
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);

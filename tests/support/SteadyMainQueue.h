@@ -51,11 +51,6 @@ public:
         }
     }
     void runFor(Clock::duration span) { runUntil(Clock::now() + span); }
-    // Whether nothing is ready or scheduled.
-    bool idle() const {
-        std::lock_guard lock(mutex_);
-        return ready_.empty() && delayed_.empty();
-    }
 
 private:
     Clock::time_point nextDue() const {

@@ -1,9 +1,12 @@
 #pragma once
 
-// A USB synthesizer named "vantor*2" in the guest (usb_synth.sh), and the
-// bytes its synth side receives.
+// What the kernel-stage MIDI tests share: the program's side of a send (the
+// real ALSA service and a manager that counts what it reports), a USB
+// synthesizer named "vantor*2" (usb_synth.sh), and how long a test waits
+// for the guest.
 
-#include "KernelMidiProgram.h"
+#include "midi/MidiManager.h"
+#include "platform/alsa/AlsaMidiService.h"
 #include "support/ChildProcess.h"
 
 #include <fcntl.h>
@@ -11,12 +14,33 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace vantor::testing {
+
+inline constexpr std::chrono::milliseconds kKernelWait = std::chrono::seconds(20); // generous: the guest may run without KVM
+
+struct KernelMidiProgram {
+    platform::AlsaMidiService service;
+    midi::MidiManager manager{service};
+    std::size_t lost = 0;
+    std::size_t disconnects = 0;
+    Signal<>::Connection onLost = manager.nrpnLost.connect([this] { ++lost; });
+    Signal<>::Connection onGone = manager.connectionLost.connect([this] { ++disconnects; });
+
+    void send(int parameter, int value) {
+        manager.sendNRPN(value, parameter, 0, manager.connectedEndpoint().value_or(0));
+    }
+    // Our port and the synth's, as aconnect and /proc name them.
+    std::string ourPort() const { return std::to_string(manager.midiClient()) + ":0"; }
+    platform::alsa::SequencerAddress synth() const {
+        return platform::AlsaMidiService::addressOf(manager.connectedEndpoint().value_or(0)).value_or(
+            platform::alsa::SequencerAddress{-1, -1});
+    }
+};
 
 // The gadget, plugged in and pulled out through usb_synth.sh, and the bytes
 // its synth side receives. Taken apart when the test ends.
@@ -64,12 +88,6 @@ public:
             if (received_.size() >= count || poll(&descriptor, 1, static_cast<int>(kKernelWait.count())) <= 0) break;
         }
         return received_;
-    }
-
-    // The host's raw MIDI device of the synth, as a program that opens it directly names it.
-    static std::string hostRawMidi() {
-        const auto card = std::filesystem::read_symlink("/proc/asound/vantor2").string(); // "cardN"
-        return "/dev/snd/midiC" + card.substr(4) + "D0";
     }
 
 private:
