@@ -22,7 +22,7 @@ PICTURE_WIDTH, PICTURE_HEIGHT = 640, 480  # the writer's pictures
 TILT_SPAN = 0.5  # of the row's range, for a full turn of the hand
 THUMB, INDEX, MIDDLE, PINCH, TILT = 2, 4, 6, 8, 10  # the rows' parameters as the program starts
 ROWS, HEIGHTS = (THUMB, INDEX, MIDDLE, PINCH, TILT), (THUMB, INDEX, MIDDLE)
-# Each picture with a hand moves a row's value this part of the way to what the tracker measured.
+# Each picture with a hand moves a row's value this share of the way to what the tracker measured.
 SMOOTHING = {THUMB: 0.2, INDEX: 0.2, MIDDLE: 0.2, PINCH: 0.2, TILT: 0.5}
 STAGE_SECONDS = 300.0  # without KVM the tracker takes seconds a picture; the first also loads it
 LATER_PICTURES = 30  # how long a value must then stay, counted in the camera's pictures
@@ -82,7 +82,7 @@ class Measures:
     """What the tracker measured in each picture, read back from the rows' sends.
 
     A picture's sends come together, row by row. Each moves a row's value SMOOTHING of the way from where the
-    row's memory was to the measurement, so the measurement is the memory plus the step over that part:
+    row's memory was to the measurement, so the measurement is the memory plus the step over that share:
     smoothing would otherwise hide for a dozen pictures where the hand is, and without KVM a dozen pictures take
     minutes. A picture without a hand sends zeros (None here) and leaves the memory alone.
     """
